@@ -1,0 +1,61 @@
+# Quick start: `make demo` and `make test`. Both install missing packages first.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz fuzz-smoke install clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAV_SANITIZE=ON -DTAV_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-normal: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# Every test, in a normal build and in a sanitizer build, then the fuzz
+# targets briefly over their seed corpora.
+test: test-normal test-asan fuzz-smoke
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+bench: build
+	scripts/bench.sh $(BUILD)
+
+$(FUZZ_BUILD)/.configured: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTAV_BUILD_FUZZ=ON -DTAV_BUILD_TESTS=OFF -DTAV_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	touch $@
+
+fuzz-build: $(FUZZ_BUILD)/.configured
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Runs each fuzz target over its corpus only (a few seconds in all).
+fuzz-smoke: fuzz-build
+	scripts/fuzz.sh $(FUZZ_BUILD) 0
+
+# Runs each fuzz target for FUZZ_SECONDS.
+fuzz: fuzz-build
+	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,19 @@
+include(CMakePackageConfigHelpers)
+
+install(TARGETS ztbase ztcimg tav EXPORT tavTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES include/tav/tav.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tav)
+install(FILES include/zt/ztbase.h include/zt/ztcimg.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zt)
+
+install(EXPORT tavTargets NAMESPACE tav:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tav)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/tavConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/tavConfig.cmake INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tav)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/tavConfig.cmake ${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tav)
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tav.pc.in ${PROJECT_BINARY_DIR}/tav.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

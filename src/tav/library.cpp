@@ -1,0 +1,1 @@
+// libtav.so is assembled from the subsystem archives; see CMakeLists.txt.

@@ -1,0 +1,21 @@
+file(REMOVE_RECURSE ${WORK})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/prefix
+  RESULT_VARIABLE rc OUTPUT_QUIET)
+if(rc)
+  message(FATAL_ERROR "install failed")
+endif()
+set(flags)
+if(SANITIZE)
+  set(flags -fsanitize=address,undefined)
+endif()
+execute_process(COMMAND ${CC} -std=c11 -Wall -Wextra -Werror ${flags} ${SOURCE}
+    -I ${WORK}/prefix/include -L ${WORK}/prefix/lib -ltav -lztcimg -lztbase -o ${WORK}/consumer
+  RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "compiling against the installed prefix failed")
+endif()
+set(ENV{LD_LIBRARY_PATH} ${WORK}/prefix/lib)
+execute_process(COMMAND ${WORK}/consumer RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "consumer program failed: ${rc}")
+endif()
