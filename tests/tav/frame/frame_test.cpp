@@ -1,0 +1,257 @@
+#include <atomic>
+#include <functional>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tav/tav.h>
+
+#include "support/reports.hpp"
+#include "tav/frame/call_frame.hpp"
+#include "tav/frame/dynload.hpp"
+#include "tav/frame/interfaces.hpp"
+#include "tav/frame/make_object.hpp"
+
+using namespace Korvu2::TAV;
+using namespace Korvu2::TAV::Objects;
+using tav_test::ReportWatch;
+
+namespace {
+
+std::atomic<int> g_destroyed{0};
+
+// The smallest concrete library objects, for exercising the frame alone.
+class TestType : public ITavLabelType {
+public:
+    explicit TestType(bool throw_in_constructor = false) {
+        if (throw_in_constructor)
+            throw std::runtime_error("constructor failed");
+    }
+    ~TestType() override { ++g_destroyed; }
+    int32_t Compare(const ITavLabelType&) const override { return 0; }
+    int32_t TypeEnum() const override { return 7; }
+    void prepare() override {}
+    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
+    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
+    uint64_t chunk_size() const override { return 0; }
+    const void* chunk_data() const override { return nullptr; }
+    void clear() override {}
+};
+
+class TestLabel : public ITavLabel {
+public:
+    int32_t Compare(const ITavLabel&) const override { return 0; }
+    bool VerifyCompatibility(const ITavLabelType&) const override { return true; }
+    SharedHandle<ITavLabel> Clone() const override { return make_object<TestLabel>(); }
+    bool IsLess(const ITavLabel&) const override { return false; }
+    void prepare() override {}
+    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
+    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
+    uint64_t chunk_size() const override { return 0; }
+    const void* chunk_data() const override { return nullptr; }
+    void clear() override {}
+};
+
+class TestData : public ITavData {
+public:
+    int32_t Compare(const ITavData&) const override { return 0; }
+    bool VerifyCompatibility(const ITavDataType&) const override { return true; }
+    SharedHandle<ITavData> Clone() const override { return make_object<TestData>(); }
+    void prepare() override {}
+    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
+    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
+    uint64_t chunk_size() const override { return 0; }
+    const void* chunk_data() const override { return nullptr; }
+    void clear() override {}
+};
+
+// An exported-style function over one label-type handle whose body does
+// whatever the test asks.
+template <class Body>
+int32_t call_with_type(ZTHANDLE h, Body body) {
+    return frame::status("TestFunction", [&](frame::Call& call) {
+        auto& type = call.take<ITavLabelType>(h);
+        body(type);
+    });
+}
+
+} // namespace
+
+TEST(InterfaceIds, FiveDistinctRegisteredIdentifiers) {
+    std::set<uint64_t> ids;
+    for (Family f : {Family::List, Family::Data, Family::Label, Family::DataType, Family::LabelType}) {
+        uint64_t id = interface_id(f);
+        EXPECT_NE(id, 0u);
+        EXPECT_NE(id, 1u) << "1 is the image interface";
+        ids.insert(id);
+    }
+    EXPECT_EQ(ids.size(), 5u);
+    EXPECT_EQ(interface_id(Family::List), ZtRegisterInterface("EXTENSIBLESAMPLEIMAGELIST"));
+    EXPECT_EQ(interface_id(Family::LabelType), ZtRegisterInterface("SAMPLEIMAGELISTLABELTYPE"));
+}
+
+TEST(MakeObject, OwnsOneReferenceAndDisposesInPlace) {
+    g_destroyed = 0;
+    SharedHandle<ITavLabelType> type = make_object<TestType>();
+    ZTHANDLE h = type.handle();
+    EXPECT_EQ(ZtRefCount(h), 1);
+    EXPECT_EQ(query_interface<ITavLabelType>(h), type.get());
+    {
+        SharedHandle<ITavLabelType> copy = type;
+        EXPECT_EQ(ZtRefCount(h), 2);
+    }
+    EXPECT_EQ(ZtRefCount(h), 1);
+    type.reset();
+    EXPECT_EQ(g_destroyed, 1);
+    EXPECT_EQ(ZtIsObject(h), 0);
+}
+
+TEST(MakeObject, ConstructorFailureReleasesTheHandleAndPassesOn) {
+    g_destroyed = 0;
+    EXPECT_THROW(make_object<TestType>(true), std::runtime_error);
+    EXPECT_EQ(g_destroyed, 0);
+}
+
+TEST(InterfaceListing, FollowsTheCountProtocol) {
+    auto type = make_object<TestType>();
+    ZTK::IDisposableType& object = *type.get();
+    uint64_t count = 5;
+    EXPECT_EQ(object.GetInterfaces(nullptr, &count), 0);
+    EXPECT_EQ(count, 1u);
+    ZTK::ZtInterfacePair pair{0, nullptr};
+    count = 0;
+    EXPECT_EQ(object.GetInterfaces(&pair, &count), static_cast<int32_t>(0x80000002u));
+    EXPECT_EQ(pair.iid, 0u);
+    count = 3;
+    EXPECT_EQ(object.GetInterfaces(&pair, &count), 0);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(pair.iid, interface_id(Family::LabelType));
+    EXPECT_EQ(pair.iface, static_cast<void*>(static_cast<ITavLabelType*>(type.get())));
+}
+
+TEST(TypeTests, AnswerByFamilyWithoutReportsOrReferences) {
+    auto type = make_object<TestType>();
+    auto label = make_object<TestLabel>();
+    ReportWatch watch;
+    EXPECT_EQ(frame::is_family<ITavLabelType>(type.handle()), 1);
+    EXPECT_EQ(frame::is_family<ITavLabel>(type.handle()), 0);
+    EXPECT_EQ(frame::is_family<ITavLabel>(label.handle()), 1);
+    EXPECT_EQ(frame::is_family<ITav>(label.handle()), 0);
+    EXPECT_EQ(frame::is_family<ITavData>(0), 0);
+    EXPECT_EQ(frame::is_family<ITavDataType>(0xDEADBEEF12345678ull), 0);
+    EXPECT_TRUE(watch.none());
+    EXPECT_EQ(ZtRefCount(type.handle()), 1);
+    EXPECT_EQ(ZtRefCount(label.handle()), 1);
+}
+
+TEST(LinkHandle, DoesNotKeepAliveAndReportsExpiry) {
+    auto data = make_object<TestData>();
+    SharedHandle<ITavLabel> label = make_object<TestLabel>();
+    data->SetLabelLink(LinkHandle<ITavLabel>(label.handle()));
+    EXPECT_EQ(ZtRefCount(label.handle()), 1) << "a link is not a reference";
+    EXPECT_EQ(data->Label().get(), label.get());
+
+    LinkHandle<ITavLabel> link(label.handle());
+    label.reset();
+    EXPECT_THROW(link.lock(), ztkBase::bad_weak_ptr);
+    EXPECT_FALSE(data->Label()) << "a data item's label link yields empty once the label is gone";
+}
+
+TEST(UniqueNumbers, NeverRepeatAcrossThreads) {
+    constexpr int kThreads = 4, kPerThread = 2000;
+    std::vector<std::vector<uint64_t>> drawn(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i)
+                drawn[t].push_back(next_unique_number());
+        });
+    for (auto& th : threads)
+        th.join();
+    std::set<uint64_t> all;
+    for (auto& v : drawn)
+        all.insert(v.begin(), v.end());
+    EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kPerThread));
+
+    auto a = make_object<TestData>();
+    auto b = a->Clone();
+    EXPECT_NE(a->UniqueNumber(), b->UniqueNumber());
+}
+
+TEST(CallFrame, HandleChecksFailWithInvalidArgumentAndTakeNoReference) {
+    auto label = make_object<TestLabel>();
+    ZTHANDLE dead = make_object<TestType>().handle(); // released at once
+    const ZTHANDLE bad[] = {0, dead, 0xDEADBEEF12345678ull, label.handle()};
+    for (ZTHANDLE h : bad) {
+        ReportWatch watch;
+        bool ran = false;
+        EXPECT_EQ(call_with_type(h, [&](ITavLabelType&) { ran = true; }), static_cast<int32_t>(0x80000002u));
+        EXPECT_FALSE(ran);
+        EXPECT_TRUE(watch.one(static_cast<int32_t>(0x80000002u), "TestFunction"));
+    }
+    EXPECT_EQ(ZtRefCount(label.handle()), 1);
+}
+
+TEST(CallFrame, ReleasesOnEveryPathAndMapsExceptions) {
+    auto type = make_object<TestType>();
+    ZTHANDLE h = type.handle();
+    struct Case {
+        const char* what;
+        std::function<void()> body;
+        int32_t code;
+        const char* function;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"success", [] {}, 0, "", ""},
+        {"tested condition", [] { frame::fail(ErrIndexOutOfRange); }, ErrIndexOutOfRange, "TestFunction", ""},
+        {"inner name and message", [] { frame::fail(ErrIncompatible, "why", "InnerFunction"); }, ErrIncompatible,
+         "InnerFunction", "why"},
+        {"library exception", [] { throw ztkBase::invalid_argument("bad thing"); }, ErrInvalidArgument,
+         "TestFunction", "bad thing"},
+        {"weak pointer", [] { throw ztkBase::bad_weak_ptr(); }, ErrExpired, "TestFunction",
+         "shared object expired"},
+        {"memory", [] { throw std::bad_alloc(); }, ErrOutOfMemory, "TestFunction", ""},
+        {"anything else", [] { throw 42; }, ErrFailure, "TestFunction", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportWatch watch;
+        EXPECT_EQ(call_with_type(h, [&](ITavLabelType&) {
+                      EXPECT_EQ(ZtRefCount(h), 2);
+                      c.body();
+                  }),
+                  c.code);
+        EXPECT_EQ(ZtRefCount(h), 1);
+        if (c.code == 0) {
+            EXPECT_TRUE(watch.none());
+        } else {
+            auto r = tav_test::last_report();
+            EXPECT_TRUE(watch.one(c.code, c.function));
+            EXPECT_EQ(r.message, c.message);
+        }
+    }
+}
+
+TEST(CallFrame, FailureValuesByKindOfResult) {
+    EXPECT_EQ(frame::count("Count", [](frame::Call&) -> int32_t { frame::fail(ErrFailure); }), -1);
+    EXPECT_EQ(frame::count("Count", [](frame::Call&) -> int32_t { return 7; }), 7);
+    EXPECT_EQ(frame::handle("Handle", [](frame::Call&) -> ZTHANDLE { throw std::runtime_error("x"); }), 0u);
+    EXPECT_EQ(frame::status("Status", [](frame::Call&) -> int32_t { return -1; }), -1)
+        << "a status body may return a plain result such as a comparison";
+    int32_t* none = nullptr;
+    EXPECT_EQ(frame::status("Status", [&](frame::Call&) { frame::out(none) = 1; }), ErrInvalidArgument);
+}
+
+TEST(ImageLibraryLookup, FindsExportedNamesAndNamesTheMissingOne) {
+    auto bytes = base2::image_library_function<int32_t(uint32_t)>("BytesPerPixel");
+    EXPECT_EQ(bytes(ZT_DT_U16), 2);
+    try {
+        base2::image_library_symbol("NoSuchFunction");
+        FAIL() << "expected a resolution error";
+    } catch (const base2::dynamic_resolution_error& e) {
+        EXPECT_STREQ(e.what(), "method 'NoSuchFunction' not found");
+    }
+}
