@@ -1,0 +1,31 @@
+#include "image_plane.hpp"
+
+#include <stdexcept>
+
+#include "size_limits.hpp"
+
+namespace ztcimg {
+
+CImagePlane CImagePlane::allocate(int32_t width, int32_t height, uint32_t data_type) {
+    auto format = PixelFormat::describe(data_type);
+    if (!format)
+        throw std::invalid_argument("invalid data type");
+    auto bytes = plane_bytes(width, height, format->bytes);
+    if (!bytes)
+        throw std::invalid_argument("invalid image size");
+    CImagePlane p;
+    p.data_type_ = data_type;
+    p.format_ = *format;
+    p.memory_ = std::make_shared<uint8_t[]>(static_cast<size_t>(*bytes)); // value-initialised: zero
+    p.origin_ = p.memory_.get();
+    p.row_stride_ = static_cast<int64_t>(width) * format->bytes;
+    return p;
+}
+
+CImagePlane CImagePlane::view(int32_t left, int32_t top) const {
+    CImagePlane p = *this;
+    p.origin_ = pixel(left, top);
+    return p;
+}
+
+} // namespace ztcimg
