@@ -1,0 +1,395 @@
+#include "tav/import/korvu1_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/korvu1_writer.hpp"
+#include "tav/frame/exceptions.hpp"
+
+// The largest single allocation since the last reset: hostile lengths must
+// not turn into allocations the input cannot back.
+static std::atomic<size_t> g_largestAllocation{0};
+
+// The replacements pair malloc with free; GCC cannot see that across inlining.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    size_t seen = g_largestAllocation.load();
+    while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+
+namespace {
+
+using namespace Korvu2::Korvu1;
+using tavtest::Korvu1File;
+using tavtest::Korvu1Sample;
+using tavtest::WriteKorvu1;
+
+const char* const kEndOfFile = "end of file encountered before reading finished";
+const char* const kNotKorvu1 = "specified file is not a Korvu 1 Sample Image List";
+
+// Logs every call as text; images are described by their size and checked to
+// be alive while the visitor has them.
+class RecordingVisitor : public Korvu1TAVBase {
+public:
+    std::vector<std::string> events;
+    std::vector<ZTIMAGE> handles;
+    int32_t optionOne = 1;
+    int throwAtSample = -1;
+    bool throwZtk = false;
+
+    bool IsVersionAtLeast(double v) const override { return VersionAtLeast(version_, v); }
+    int32_t QueryOptionOne() const override { return optionOne; }
+    double GetVersion() const override { return version_; }
+    void OnClassName(const std::string& name) override { events.push_back("class " + name); }
+    void OnSample(int64_t cls, const Korvu1Image& image, uint32_t first, uint32_t second) override {
+        if (throwAtSample == samples_++) {
+            Note(image);
+            if (throwZtk) throw ZtkException(1, "error while creating v2 tav");
+            throw std::logic_error("cannot add");
+        }
+        events.push_back("sample " + std::to_string(cls) + " " + Describe(image) + " " + std::to_string(first) + " " +
+                         std::to_string(second));
+    }
+    void OnOption(uint32_t bit) override { events.push_back("option " + std::to_string(bit)); }
+    void OnExcludedClass(int32_t index) override { events.push_back("excluded " + std::to_string(index)); }
+    void OnFeatureWindow(const FeatureWindowRecord& w) override {
+        events.push_back("window " + std::to_string(w.width) + " " + std::to_string(w.height) + " " +
+                         std::to_string(w.originX) + " " + std::to_string(w.originY) + " " + std::to_string(w.planes));
+    }
+    void OnMaskImage(const Korvu1Image& mask) override { events.push_back("mask " + Describe(mask)); }
+    void OnDescription(const std::string& text) override { events.push_back("description " + text); }
+    void OnExtraRecord(const OpaqueRecord& r) override { events.push_back("extra " + Opaque(r)); }
+    void OnHeaderWord(uint32_t word) override { events.push_back("word " + std::to_string(word)); }
+    void OnTransformLimits(const TransformLimitsRecord& l) override {
+        events.push_back("limits " + std::to_string(l.rotationRange) + " " + std::to_string(l.borderX) + " " +
+                         std::to_string(l.borderY));
+    }
+    void OnSecondRecord(const OpaqueRecord& r) override { events.push_back("second " + Opaque(r)); }
+    void SetVersion(double v) override {
+        version_ = v;
+        std::ostringstream text;
+        text << "version " << v;
+        events.push_back(text.str());
+    }
+
+    int SampleEvents() const {
+        int n = 0;
+        for (const auto& e : events) n += e.rfind("sample ", 0) == 0;
+        return n;
+    }
+    bool AllImagesReleased() const {
+        for (ZTIMAGE h : handles)
+            if (ZtIsObject(h)) return false;
+        return true;
+    }
+
+private:
+    void Note(const Korvu1Image& image) {
+        if (!image.empty()) handles.push_back(image.handle);
+    }
+    std::string Describe(const Korvu1Image& image) {
+        if (image.empty()) return "none";
+        Note(image);
+        int32_t planes = 0, w = 0, h = 0;
+        if (!ZtIsObject(image.handle) || image.image->GetDimension(&planes, &w, &h) < 0) return "dead";
+        return std::to_string(w) + "x" + std::to_string(h);
+    }
+    static std::string Opaque(const OpaqueRecord& r) { return std::to_string(r.head[0]) + "/" + std::to_string(r.tail); }
+
+    double version_ = 0;
+    int samples_ = 0;
+};
+
+// A stream that cannot seek, so its size is not known up front.
+class PipeBuf : public std::streambuf {
+public:
+    explicit PipeBuf(std::string bytes) : bytes_(std::move(bytes)) {
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+    }
+
+private:
+    std::string bytes_;
+};
+
+Korvu1File FullFile(double version = 1.4) {
+    Korvu1File f;
+    f.version = version;
+    f.description = "abc";
+    f.featureWindow = {24, 20, 12, 10, 1};
+    f.classNames = {"cat", "dog"};
+    f.headerWord = 77;
+    f.limits = {15, 4, -2};
+    f.secondRecord = {9, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0};
+    f.extraRecord = {8, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    f.maskImage = tavtest::TestImageBlob(24, 20);
+    f.options = {1, 0, 7, 0};
+    f.excludedClass = 1;
+    f.reservedFill = 0xFF;
+    f.samples = {{tavtest::TestImageBlob(30, 22), 11, 12, 0},
+                 {tavtest::TestImageBlob(16, 16, ZT_DT_U8, 5), 21, 22, 1},
+                 {tavtest::TestImageBlob(24, 20, ZT_DT_U16), 31, 32, -1}};
+    return f;
+}
+
+// Reads bytes from a string stream, or from one that cannot seek; the
+// ZtkException the reader ended with, if any.
+std::optional<ZtkException> ReadAll(const std::string& bytes, RecordingVisitor& v, bool seekable = true) {
+    std::istringstream string(bytes);
+    PipeBuf pipe(bytes);
+    std::istream piped(&pipe);
+    try {
+        Korvu1Reader::Read(seekable ? static_cast<std::istream&>(string) : piped, v);
+    } catch (const ZtkException& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+TEST(Korvu1Reader, DeliversEveryRecordInFileOrder) {
+    for (bool seekable : {true, false}) {
+        RecordingVisitor v;
+        ASSERT_FALSE(ReadAll(WriteKorvu1(FullFile()), v, seekable));
+        const std::vector<std::string> expected = {
+            "version 1.4",     "description abc", "window 24 20 12 10 1", "class cat",  "class dog",
+            "word 77",         "limits 15 4 -2",  "second 9/5",           "extra 8/-1", "mask 24x20",
+            "option 1",        "option 4",        "excluded 1",           "sample 0 30x22 11 12",
+            "sample 1 16x16 21 22", "sample -1 24x20 31 32"};
+        EXPECT_EQ(v.events, expected);
+        EXPECT_TRUE(v.AllImagesReleased());
+    }
+    // A visitor without option 1 hears of it after the option bytes.
+    Korvu1File f = FullFile(1.0);
+    f.options = {0, 3, 0, 1};
+    RecordingVisitor v;
+    v.optionOne = 0;
+    ASSERT_FALSE(ReadAll(WriteKorvu1(f), v));
+    EXPECT_EQ(std::vector<std::string>(v.events.begin() + 8, v.events.begin() + 11),
+              (std::vector<std::string>{"option 2", "option 8", "option 1"}));
+}
+
+TEST(Korvu1Reader, VersionDecidesOptionalRecordsAndReservedSize) {
+    struct Case {
+        double version;
+        bool extra, mask, excluded;
+    };
+    const Case cases[] = {{1.0, false, false, false}, {1.1, false, true, false}, {1.2, false, true, true},
+                          {1.3, false, true, true},   {1.4, true, true, true},   {2.0, true, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        // The reserved block is filled with 0xFF: a sample count read at the
+        // wrong offset cannot yield exactly these samples.
+        RecordingVisitor v;
+        ASSERT_FALSE(ReadAll(WriteKorvu1(FullFile(c.version)), v));
+        auto has = [&](const std::string& prefix) {
+            for (const auto& e : v.events)
+                if (e.rfind(prefix, 0) == 0) return true;
+            return false;
+        };
+        EXPECT_EQ(has("extra "), c.extra);
+        EXPECT_EQ(has("mask "), c.mask);
+        EXPECT_EQ(has("excluded "), c.excluded);
+        EXPECT_EQ(v.SampleEvents(), 3);
+        EXPECT_EQ(v.events.back(), "sample -1 24x20 31 32");
+    }
+}
+
+TEST(Korvu1Reader, VersionTestAllowsTwoToTheMinus51) {
+    EXPECT_TRUE(VersionAtLeast(1.1, 1.1));
+    EXPECT_TRUE(VersionAtLeast(1.1 - 0x1p-51, 1.1));
+    EXPECT_FALSE(VersionAtLeast(1.1 - 0x1p-50, 1.1));
+    EXPECT_FALSE(VersionAtLeast(1.0, 1.1));
+    EXPECT_TRUE(VersionAtLeast(1.4, 1.2));
+}
+
+TEST(Korvu1Reader, ChecksTheHeaderBeforeCallingTheVisitor) {
+    struct Case {
+        std::string header;
+        const char* error; // null: accepted
+    };
+    const Case cases[] = {{"SAMPLEIMAGELIST                 ", nullptr},
+                          {std::string("SAMPLEIMAGELIST") + std::string(17, '\0'), kNotKorvu1},
+                          {"SAMPLEIMAGELIS                  ", kNotKorvu1},
+                          {"sampleimagelist                 ", kNotKorvu1},
+                          {std::string(32, '\0'), kNotKorvu1}};
+    for (const Case& c : cases) {
+        Korvu1File f = FullFile();
+        f.header = c.header;
+        RecordingVisitor v;
+        const std::optional<ZtkException> e = ReadAll(WriteKorvu1(f), v);
+        if (!c.error) {
+            EXPECT_FALSE(e);
+            continue;
+        }
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->code(), 3u);
+        EXPECT_STREQ(e->what(), c.error);
+        EXPECT_TRUE(v.events.empty());
+    }
+}
+
+TEST(Korvu1Reader, EveryTruncationEndsCleanlyAfterTheSamplesBeforeIt) {
+    const Korvu1File f = FullFile();
+    const std::string full = WriteKorvu1(f);
+    // End offset of each sample: a file holding only the samples up to it.
+    std::vector<size_t> sampleEnds;
+    for (size_t i = 1; i <= f.samples.size(); ++i) {
+        Korvu1File prefix = f;
+        prefix.samples.resize(i);
+        sampleEnds.push_back(WriteKorvu1(prefix).size());
+    }
+    ASSERT_EQ(sampleEnds.back(), full.size());
+    for (bool seekable : {true, false}) {
+        for (size_t cut = 0; cut < full.size(); ++cut) {
+            RecordingVisitor v;
+            const std::optional<ZtkException> e = ReadAll(full.substr(0, cut), v, seekable);
+            ASSERT_TRUE(e) << cut;
+            ASSERT_EQ(e->code(), 3u) << cut;
+            ASSERT_STREQ(e->what(), kEndOfFile) << cut;
+            int complete = 0;
+            while (complete < 3 && sampleEnds[complete] <= cut) ++complete;
+            ASSERT_EQ(v.SampleEvents(), complete) << cut;
+            ASSERT_TRUE(v.AllImagesReleased()) << cut;
+        }
+    }
+}
+
+TEST(Korvu1Reader, EmptyAndUnloadableRecords) {
+    Korvu1File f = FullFile();
+    f.description = "";
+    f.classNames = {"", std::string("ab\0cd", 5)};
+    f.maskImage = "";
+    f.samples = {{"", 1, 2, 0}, {"not an image", 3, 4, 1}};
+    RecordingVisitor v;
+    ASSERT_FALSE(ReadAll(WriteKorvu1(f), v));
+    const std::vector<std::string> expected = {
+        "version 1.4", "description ", "window 24 20 12 10 1", "class ",     "class ab",
+        "word 77",     "limits 15 4 -2", "second 9/5",         "extra 8/-1", "mask none",
+        "option 1",    "option 4",    "excluded 1",           "sample 0 none 1 2", "sample 1 none 3 4"};
+    EXPECT_EQ(v.events, expected);
+}
+
+TEST(Korvu1Reader, VisitorFailures) {
+    const std::string bytes = WriteKorvu1(FullFile());
+    for (bool ztk : {false, true}) {
+        RecordingVisitor v;
+        v.throwAtSample = 1;
+        v.throwZtk = ztk;
+        const std::optional<ZtkException> e = ReadAll(bytes, v);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->code(), ztk ? 1u : 3u);
+        EXPECT_STREQ(e->what(), ztk ? "error while creating v2 tav" : kEndOfFile);
+        EXPECT_EQ(v.SampleEvents(), 1);
+        ASSERT_EQ(v.handles.size(), 3u); // the mask and two samples
+        EXPECT_TRUE(v.AllImagesReleased());
+    }
+}
+
+TEST(Korvu1Reader, HugeLengthsAndCountsEndEarlyWithoutLargeAllocations) {
+    // A version 1.1 file without samples: its last fields are the mask size,
+    // 512 bytes of options and reserved block, and the sample count.
+    Korvu1File f = FullFile(1.1);
+    f.maskImage = "";
+    f.samples.clear();
+    const std::string base = WriteKorvu1(f);
+    const size_t countAt = base.size() - 4, maskAt = countAt - 512 - 4;
+    auto patch = [](std::string bytes, size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+        return bytes;
+    };
+    struct Case {
+        const char* name;
+        std::function<std::string(uint32_t)> make;
+    };
+    const Case cases[] = {
+        {"description length", [&](uint32_t n) { return patch(base, 40, n); }},
+        {"class count", [&](uint32_t n) { return patch(base, 40 + 4 + 3 + 20, n); }},
+        {"class name length", [&](uint32_t n) { return patch(base, 40 + 4 + 3 + 20 + 4, n); }},
+        {"mask size", [&](uint32_t n) { return patch(base, maskAt, n); }},
+        {"sample count", [&](uint32_t n) { return patch(base, countAt, n); }},
+        {"sample image size",
+         [&](uint32_t n) {
+             std::string bytes = patch(base, countAt, 1);
+             tavtest::PutU32(bytes, n);
+             return bytes + std::string(100, '\x01');
+         }},
+    };
+    for (const Case& c : cases) {
+        for (uint32_t value : {0xFFFFFFFFu, 0x80000000u, static_cast<uint32_t>(base.size())}) {
+            for (bool seekable : {true, false}) {
+                SCOPED_TRACE(std::string(c.name) + " " + std::to_string(value) + (seekable ? "" : " pipe"));
+                const std::string bytes = c.make(value);
+                RecordingVisitor v;
+                g_largestAllocation = 0;
+                const std::optional<ZtkException> e = ReadAll(bytes, v, seekable);
+                EXPECT_LT(g_largestAllocation.load(), size_t{1} << 20);
+                ASSERT_TRUE(e);
+                EXPECT_STREQ(e->what(), kEndOfFile);
+            }
+        }
+    }
+}
+
+std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+TEST(Korvu1Reader, OpensFilesByUtf16Path) {
+    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "korvu1_reader_paths";
+    std::filesystem::create_directories(dir);
+    // "list-\u00e4\U0001F600.k1": a two-byte and a four-byte character.
+    const std::u16string name = u"list-\u00e4\U0001F600.k1";
+    tavtest::WriteFile((dir / "list-\xc3\xa4\xf0\x9f\x98\x80.k1").string(), WriteKorvu1(FullFile()));
+
+    RecordingVisitor v;
+    Korvu1Reader::OpenAndRead(Utf16(dir.string() + "/") + name, v);
+    EXPECT_EQ(v.SampleEvents(), 3);
+    EXPECT_TRUE(v.AllImagesReleased());
+
+    struct Case {
+        std::u16string path;
+        const char* error;
+    };
+    const Case cases[] = {{Utf16(dir.string()), kNotKorvu1},
+                          {Utf16((dir / "missing.k1").string()), "file not found"},
+                          {Utf16(dir.string() + "/") + u"\xD800x", "file not found"},
+                          {Utf16(dir.string() + "/") + std::u16string(1, u'\0') + u"x", "file not found"}};
+    for (const Case& c : cases) {
+        RecordingVisitor w;
+        try {
+            Korvu1Reader::OpenAndRead(c.path, w);
+            ADD_FAILURE() << c.error;
+        } catch (const ZtkException& e) {
+            EXPECT_EQ(e.code(), 3u);
+            EXPECT_STREQ(e.what(), c.error);
+        }
+        EXPECT_TRUE(w.events.empty());
+    }
+
+    RecordingVisitor w;
+    try {
+        Korvu1Reader::OpenAndRead(u"", w);
+        ADD_FAILURE() << "empty path accepted";
+    } catch (const ZtkException&) {
+        ADD_FAILURE() << "empty path is not a file error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "no file name");
+    }
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
