@@ -15,13 +15,14 @@ namespace vxIO {
 template <std::size_t N>
 class xriff_fixed_string {
 public:
-    xriff_fixed_string() { bytes_.fill(0); }
+    constexpr xriff_fixed_string() { bytes_.fill(0); }
     // Text longer than N is cut to N bytes.
-    xriff_fixed_string(std::string_view text) {
+    constexpr xriff_fixed_string(std::string_view text) {
         bytes_.fill(0);
-        std::memcpy(bytes_.data(), text.data(), std::min(text.size(), N));
+        std::copy_n(text.begin(), std::min(text.size(), N), bytes_.begin());
     }
-    xriff_fixed_string(const char* text) : xriff_fixed_string(std::string_view(text)) {}
+    constexpr xriff_fixed_string(const char* text) : xriff_fixed_string(std::string_view(text)) {}
+    constexpr xriff_fixed_string(const std::string& text) : xriff_fixed_string(std::string_view(text)) {}
 
     static xriff_fixed_string from_bytes(const void* bytes) {
         xriff_fixed_string s;
@@ -31,7 +32,7 @@ public:
 
     const char* data() const { return reinterpret_cast<const char*>(bytes_.data()); }
     static constexpr std::size_t size() { return N; }
-    bool empty() const {
+    constexpr bool empty() const {
         return std::all_of(bytes_.begin(), bytes_.end(), [](unsigned char c) { return c == 0; });
     }
     // The text up to the first NUL (or all N bytes).

@@ -1,0 +1,81 @@
+#pragma once
+// The xriff writer: a file header, then chunks appended one after another.
+// Composites are opened with a placeholder size that close_composite patches.
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+#include "tav/xriff/chunk_types.hpp"
+#include "tav/xriff/errors.hpp"
+#include "tav/xriff/fixed_string.hpp"
+#include "tav/xriff/streamable.hpp"
+#include "tav/xriff/xriff_fstream.hpp"
+
+namespace vxIO {
+
+template <int V>
+class basic_xriff_ofstream : public basic_xriff_fstream<V> {
+public:
+    basic_xriff_ofstream() = default;
+    // Closes an open file; a failure is not reported here, call close() for that.
+    ~basic_xriff_ofstream() override;
+
+    // Creates or truncates the file and writes the magic and the file name.
+    void open(const std::filesystem::path& path, const xriff_fixed_string<16>& file_name);
+    bool is_open() const { return this->file_.is_open(); }
+    // Flushes and closes the file. Throws std::xriff_io_error "write failed" when
+    // any write, the final flush or the close failed; the file is closed anyway.
+    void close();
+
+    // The name used by the next header whose own name is all zero.
+    void set_pending_name(const xriff_fixed_string<16>& name);
+    const xriff_fixed_string<16>& pending_name() const { return pending_; }
+
+    void open_composite(const xriff_fixed_string<16>& name = {});
+    void close_composite();
+    std::size_t open_composites() const { return composites_.size(); }
+
+    // prepare, write the chunk, clear; clear runs on every path once prepare was called.
+    void write_object(ixriff_streamable& object);
+    void write_text(const xriff_fixed_string<16>& name, std::string_view text);
+    void write_u32_array(const xriff_fixed_string<16>& name, std::span<const uint32_t> values);
+    // One chunk of any type: header, then size payload bytes.
+    void write_chunk(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name,
+                     const void* data, uint64_t size);
+    // Raw bytes at the current position.
+    void write(const void* data, uint64_t size);
+    // Bytes written since open.
+    uint64_t tell() const { return pos_; }
+
+private:
+    struct composite_record {
+        uint64_t size_position;
+        uint64_t payload_position;
+    };
+    xriff_fixed_string<16> take_name(const xriff_fixed_string<16>& given);
+    void write_header(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name, uint64_t size);
+    void require_open() const;
+
+    xriff_fixed_string<16> pending_;
+    std::deque<composite_record> composites_;
+    uint64_t pos_ = 0;
+};
+
+// Manipulator: `stream << set_chunk_name("TavData")` sets the pending name.
+struct set_chunk_name {
+    explicit set_chunk_name(const xriff_fixed_string<16>& n) : name(n) {}
+    xriff_fixed_string<16> name;
+};
+
+template <int V>
+basic_xriff_ofstream<V>& operator<<(basic_xriff_ofstream<V>& stream, const set_chunk_name& m) {
+    stream.set_pending_name(m.name);
+    return stream;
+}
+
+extern template class basic_xriff_ofstream<1>;
+using xriff_ofstream = basic_xriff_ofstream<1>;
+
+} // namespace vxIO
