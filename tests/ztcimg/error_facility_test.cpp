@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <zt/ztcimg.h>
+
+#include "support/reports.hpp"
+
+namespace {
+
+struct Seen {
+    int32_t code;
+    std::string message, function;
+};
+
+void record(void* context, int32_t code, const char* message, const char* function) {
+    static_cast<std::vector<Seen>*>(context)->push_back(
+        {code, message ? message : "(null)", function ? function : "(null)"});
+}
+
+// Removes the handler however a test ends.
+struct HandlerScope {
+    explicit HandlerScope(std::vector<Seen>* seen) { ZtSetErrorHandler(record, seen); }
+    ~HandlerScope() { ZtSetErrorHandler(nullptr, nullptr); }
+};
+
+TEST(ZtErrorFacilityTest, TheHandlerSeesEveryReportAndTheThreadKeepsTheLast) {
+    std::vector<Seen> seen;
+    HandlerScope scope(&seen);
+    tav_test::ReportWatch watch;
+    ZtReportError(static_cast<int32_t>(0x80000002u), "TavFirst");
+    ZtReportErrorWithMessage(static_cast<int32_t>(0x8000001au), "outside", "TavSecond");
+    ZtReportErrorWithMessage(7, nullptr, nullptr);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].message, "(null)");
+    EXPECT_EQ(seen[0].function, "TavFirst");
+    EXPECT_EQ(seen[1].message, "outside");
+    EXPECT_EQ(seen[2].function, "(null)");
+    EXPECT_EQ(watch.count(), 3u);
+
+    const char* function = "x";
+    const char* message = "x";
+    EXPECT_EQ(ZtGetLastError(&function, &message), 7);
+    EXPECT_EQ(function, nullptr);
+    EXPECT_EQ(message, nullptr);
+
+    ZtReportErrorWithMessage(-5, "text", "TavThird");
+    EXPECT_TRUE(watch.count() == 4 && tav_test::last_report().message == "text");
+    ZtClearLastError();
+    EXPECT_EQ(ZtGetLastError(&function, &message), 0);
+    EXPECT_EQ(watch.count(), 4u);
+
+    ZtSetErrorHandler(nullptr, &seen);
+    ZtReportError(1, "TavUnseen");
+    EXPECT_EQ(seen.size(), 4u);
+}
+
+TEST(ZtErrorFacilityTest, LastErrorAndCountBelongToTheReportingThread) {
+    ZtReportErrorWithMessage(11, "main", "TavMain");
+    const uint64_t before = ZtErrorReportCount();
+    int32_t other_code = -1;
+    uint64_t other_count = 99;
+    std::thread t([&] {
+        other_code = ZtGetLastError(nullptr, nullptr);
+        for (int i = 0; i < 5; ++i)
+            ZtReportError(22, "TavOther");
+        other_count = ZtErrorReportCount();
+    });
+    t.join();
+    EXPECT_EQ(other_code, 0);
+    EXPECT_EQ(other_count, 5u);
+    EXPECT_EQ(ZtErrorReportCount(), before);
+    tav_test::Report r = tav_test::last_report();
+    EXPECT_EQ(r.code, 11);
+    EXPECT_EQ(r.function, "TavMain");
+    EXPECT_EQ(r.message, "main");
+}
+
+void report_again(void* context, int32_t, const char*, const char*) {
+    ++*static_cast<int*>(context);
+    ZtReportError(2, "FromHandler");
+}
+
+TEST(ZtErrorFacilityTest, AReportFromInsideTheHandlerIsNotPassedBackToIt) {
+    int calls = 0;
+    ZtSetErrorHandler(report_again, &calls);
+    tav_test::ReportWatch watch;
+    ZtReportError(1, "Outer");
+    ZtSetErrorHandler(nullptr, nullptr);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(watch.count(), 2u);
+    EXPECT_EQ(tav_test::last_report().function, "FromHandler");
+}
+
+TEST(ZtErrorFacilityTest, HandlersCanBeSetWhileOtherThreadsReport) {
+    std::vector<std::thread> threads;
+    static std::atomic<int> calls{0};
+    auto count = [](void*, int32_t, const char*, const char*) { ++calls; };
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([] {
+            for (int k = 0; k < 2000; ++k)
+                ZtReportError(3, "TavThread");
+        });
+    for (int k = 0; k < 2000; ++k)
+        ZtSetErrorHandler(k % 2 ? +count : nullptr, nullptr);
+    for (auto& t : threads)
+        t.join();
+    ZtSetErrorHandler(nullptr, nullptr);
+    EXPECT_LE(calls.load(), 8000);
+}
+
+TEST(ZtImageReportsTest, FailingImageFunctionsReportNothing) {
+    tav_test::ReportWatch watch;
+    ZTIMAGE out = 0;
+    EXPECT_EQ(ZtImageCreate(0, 0, 1, ZT_DT_U8), 0u);
+    EXPECT_EQ(ZtImageLoadFromMemory("junk", 4, &out), 0);
+    EXPECT_EQ(ZtImageMapArea(0, 0, 0, 1, 1, 1, 1, &out), 0);
+    EXPECT_TRUE(watch.none());
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "image_holder.hpp"
+
+using ztcimg_test::Image;
+using ztcimg_test::interface_of;
+
+namespace {
+
+struct TypeCase {
+    uint32_t word;
+    int32_t bytes;
+    bool is_signed, is_float;
+    double in, out; // a value set and what reading it back gives
+};
+
+const TypeCase kTypes[] = {
+    {ZT_DT_U8, 1, false, false, 300.0, 255.0},
+    {ZT_DT_U8, 1, false, false, 2.6, 3.0},
+    {ZT_DT_S8, 1, true, false, -200.0, -128.0},
+    {ZT_DT_U16, 2, false, false, -5.0, 0.0},
+    {ZT_DT_S16, 2, true, false, 40000.0, 32767.0},
+    {ZT_DT_U32, 4, false, false, 1e12, 4294967295.0},
+    {ZT_DT_S32, 4, true, false, -2147483648.0, -2147483648.0},
+    {ZT_DT_U64, 8, false, false, 1e30, 18446744073709551615.0},
+    {ZT_DT_S64, 8, true, false, -1e30, -9223372036854775808.0},
+    {ZT_DT_F32, 4, true, true, 0.1, static_cast<double>(0.1f)},
+    {ZT_DT_F32, 4, true, true, 1e40, std::numeric_limits<double>::infinity()},
+    {ZT_DT_F64, 8, true, true, 0.1, 0.1},
+    {1, 1, false, false, 5.0, 1.0},                        // one bit
+    {0x104, 1, true, false, -100.0, -8.0},                 // signed four bits
+    {12, 2, false, false, 5000.0, 4095.0},
+    {24, 4, false, false, 1.0, 1.0},
+    {0x130, 8, true, false, 1e20, 140737488355327.0},     // signed 48 bits
+    {ZT_DT_U8 | 0x4000, 1, false, false, 7.0, 7.0},       // flag bits are kept apart
+};
+
+TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
+    for (const TypeCase& c : kTypes) {
+        SCOPED_TRACE(c.word);
+        EXPECT_EQ(BytesPerPixel(c.word), c.bytes);
+        EXPECT_EQ(IsSignedDatatype(c.word) != 0, c.is_signed);
+        EXPECT_EQ(IsFloatDatatype(c.word) != 0, c.is_float);
+
+        Image img(ZtImageCreate(3, 2, 1, c.word));
+        ASSERT_TRUE(img);
+        EXPECT_EQ(ZtImagePlaneDataType(img.get(), 0), c.word);
+        EXPECT_EQ(img.at(2, 1), 0.0);
+        ASSERT_EQ(ZtImageSetPixel(img.get(), 0, 2, 1, c.in), 0);
+        EXPECT_EQ(img.at(2, 1), c.out);
+        EXPECT_EQ(img.at(1, 1), 0.0);
+
+        void* base = nullptr;
+        const ZTK::ZtLinearEntry* table = nullptr;
+        ASSERT_GE(interface_of(img.get())->GetLinearAccess(0, &base, &table), 0);
+        EXPECT_EQ(table[1].x, c.bytes);
+        EXPECT_EQ(table[1].y, 3 * c.bytes);
+        EXPECT_EQ(table[2].x, 2 * c.bytes); // max(width, height) entries
+    }
+}
+
+TEST(ZtImageTest, InvalidWordsAndSizesMakeNoImage) {
+    for (uint32_t word : {0u, 65u, 0x220u, 0x310u, 0x308u, 0x200u}) {
+        SCOPED_TRACE(word);
+        EXPECT_EQ(BytesPerPixel(word), 0);
+        EXPECT_EQ(ZtImageCreate(2, 2, 1, word), 0u);
+    }
+    const int32_t m = std::numeric_limits<int32_t>::max();
+    const int32_t sizes[][3] = {{0, 1, 1}, {1, -1, 1}, {1, 1, 0}, {m, m, 1}, {m, m, m}, {65536, 65536, 8}};
+    for (const auto& s : sizes)
+        EXPECT_EQ(ZtImageCreate(s[0], s[1], s[2], ZT_DT_F64), 0u) << s[0] << "x" << s[1] << "x" << s[2];
+    const uint32_t words[] = {ZT_DT_U8, 0};
+    EXPECT_EQ(ZtImageCreatePlanes(2, 2, 2, words), 0u);
+    EXPECT_EQ(ZtImageCreatePlanes(2, 2, 1, nullptr), 0u);
+}
+
+TEST(ZtImageTest, PlanesKeepTheirOwnTypesAndLayout) {
+    const uint32_t words[] = {ZT_DT_U8, ZT_DT_F64, ZT_DT_S16};
+    Image img(ZtImageCreatePlanes(5, 2, 3, words));
+    ASSERT_TRUE(img);
+    ZTK::IZtImage* iface = interface_of(img.get());
+    ASSERT_NE(iface, nullptr);
+    int32_t planes = 0, w = 0, h = 0;
+    ASSERT_GE(iface->GetDimension(&planes, &w, &h), 0);
+    EXPECT_EQ(planes, 3);
+    EXPECT_EQ(w, 5);
+    EXPECT_EQ(h, 2);
+    for (int32_t p = 0; p < 3; ++p) {
+        uint32_t word = 0;
+        ASSERT_GE(iface->GetPlaneDataType(p, &word), 0);
+        EXPECT_EQ(word, words[p]);
+    }
+    // Writing through the linear table is what the pixel getter reads.
+    void* base = nullptr;
+    const ZTK::ZtLinearEntry* table = nullptr;
+    ASSERT_GE(iface->GetLinearAccess(1, &base, &table), 0);
+    double v = -2.5;
+    std::memcpy(static_cast<uint8_t*>(base) + table[4].x + table[1].y, &v, sizeof v);
+    EXPECT_EQ(img.at(4, 1, 1), -2.5);
+    EXPECT_EQ(img.at(4, 1, 0), 0.0);
+
+    uint32_t word = 0;
+    EXPECT_LT(iface->GetPlaneDataType(3, &word), 0);
+    EXPECT_LT(iface->GetLinearAccess(-1, &base, &table), 0);
+    double out = 0;
+    const int32_t bad[][3] = {{3, 0, 0}, {-1, 0, 0}, {0, 5, 0}, {0, 0, 2}, {0, -1, 0}};
+    for (const auto& b : bad) {
+        EXPECT_LT(ZtImageGetPixel(img.get(), b[0], b[1], b[2], &out), 0);
+        EXPECT_LT(ZtImageSetPixel(img.get(), b[0], b[1], b[2], 1.0), 0);
+    }
+    EXPECT_LT(ZtImageGetPixel(img.get(), 0, 0, 0, nullptr), 0);
+}
+
+TEST(ZtImageTest, HandlesThatAreNotImagesAreRefused) {
+    void* storage = nullptr;
+    const ZTHANDLE other = ZtCreateObjectStorage(16, &storage);
+    double v = 0;
+    for (ZTHANDLE h : {ZTHANDLE{0}, other, ZTHANDLE{0x1234567}}) {
+        EXPECT_EQ(ZtImageWidth(h), 0);
+        EXPECT_EQ(ZtImagePlaneDataType(h, 0), 0u);
+        EXPECT_LT(ZtImageGetPixel(h, 0, 0, 0, &v), 0);
+        EXPECT_EQ(ZtImageStoredSize(h), 0u);
+        Image out;
+        EXPECT_EQ(ZtImageCopy(h, out.out()), 0);
+        EXPECT_FALSE(out);
+    }
+    ZtRelease(other);
+}
+
+TEST(ZtImageTest, ReleasingAHandleVariableZeroesIt) {
+    ZTIMAGE h = ZtImageCreate(1, 1, 1, ZT_DT_U8);
+    ASSERT_NE(ZtIsObject(h), 0);
+    const ZTIMAGE value = h;
+    ZtImageReleaseHandle(&h);
+    EXPECT_EQ(h, 0u);
+    EXPECT_EQ(ZtIsObject(value), 0);
+    ZtImageReleaseHandle(&h);
+    ZtImageReleaseHandle(nullptr);
+}
+
+TEST(ZtImageTest, AnAreaOfTheSameSizeIsAViewOnTheSourcePixels) {
+    Image src(ZtImageCreate(4, 3, 2, ZT_DT_S16));
+    ztcimg_test::fill_pattern(src.get());
+    Image view;
+    ASSERT_NE(ZtImageMapArea(src.get(), 1, 1, 2, 2, 2, 2, view.out()), 0);
+    EXPECT_EQ(ZtImageWidth(view.get()), 2);
+    EXPECT_EQ(ZtImageHeight(view.get()), 2);
+    for (int32_t p = 0; p < 2; ++p)
+        for (int32_t y = 0; y < 2; ++y)
+            for (int32_t x = 0; x < 2; ++x)
+                EXPECT_EQ(view.at(x, y, p), src.at(x + 1, y + 1, p));
+    ZtImageSetPixel(src.get(), 1, 2, 2, 99.0);
+    EXPECT_EQ(view.at(1, 1, 1), 99.0);
+
+    // The view outlives its source and still reads its pixels.
+    ZtImageReleaseHandle(src.out());
+    EXPECT_EQ(view.at(1, 1, 1), 99.0);
+    void* base = nullptr;
+    const ZTK::ZtLinearEntry* table = nullptr;
+    ASSERT_GE(interface_of(view.get())->GetLinearAccess(1, &base, &table), 0);
+    int16_t raw = 0;
+    std::memcpy(&raw, static_cast<uint8_t*>(base) + table[1].x + table[1].y, sizeof raw);
+    EXPECT_EQ(raw, 99);
+}
+
+TEST(ZtImageTest, AnAreaOfAnotherSizeIsResampledIntoOwnMemory) {
+    Image src(ZtImageCreate(2, 2, 1, ZT_DT_F64));
+    ZtImageSetPixel(src.get(), 0, 1, 0, 10.0);
+    ZtImageSetPixel(src.get(), 0, 1, 1, 10.0);
+    Image wide;
+    ASSERT_NE(ZtImageMapArea(src.get(), 0, 0, 1, 0, 3, 1, wide.out()), 0);
+    EXPECT_EQ(wide.at(0, 0), 0.0);
+    EXPECT_EQ(wide.at(1, 0), 5.0);
+    EXPECT_EQ(wide.at(2, 0), 10.0);
+    Image one;
+    ASSERT_NE(ZtImageMapArea(src.get(), 0, 0, 1, 1, 1, 1, one.out()), 0);
+    EXPECT_EQ(one.at(0, 0), 5.0);
+    ZtImageSetPixel(src.get(), 0, 0, 0, 7.0);
+    EXPECT_EQ(wide.at(0, 0), 0.0);
+}
+
+TEST(ZtImageTest, AreasOutsideTheImageOrEmptyTargetsAreRefused) {
+    Image src(ZtImageCreate(4, 3, 1, ZT_DT_U8));
+    const int32_t bad[][6] = {{-1, 0, 1, 1, 2, 2}, {0, 0, 4, 1, 5, 2}, {0, 0, 1, 3, 2, 4},
+                              {2, 0, 1, 1, 1, 1}, {0, 0, 1, 1, 0, 2}, {0, 0, 1, 1, 2, -3}};
+    for (const auto& b : bad) {
+        ZTIMAGE out = 77;
+        EXPECT_EQ(ZtImageMapArea(src.get(), b[0], b[1], b[2], b[3], b[4], b[5], &out), 0);
+        EXPECT_EQ(out, 0u);
+    }
+}
+
+TEST(ZtImageTest, ADiagonalMatrixScalesToExactlyTheTargetSize) {
+    const int32_t cases[][4] = {{20, 60, 46, 46}, {50, 50, 46, 46}, {7, 3, 21, 9}, {3, 7, 1, 1}, {33, 17, 100, 5}};
+    for (const auto& c : cases) {
+        Image src(ZtImageCreate(c[0], c[1], 1, ZT_DT_U8));
+        const double m[4] = {double(c[2]) / c[0], 0.0, 0.0, double(c[3]) / c[1]};
+        Image out;
+        ASSERT_NE(ZtImageTransformByMatrix(src.get(), m, out.out()), 0);
+        EXPECT_EQ(ZtImageWidth(out.get()), c[2]);
+        EXPECT_EQ(ZtImageHeight(out.get()), c[3]);
+    }
+    Image src(ZtImageCreate(2, 1, 1, ZT_DT_F32));
+    ZtImageSetPixel(src.get(), 0, 1, 0, 10.0);
+    const double twice[4] = {2.0, 0.0, 0.0, 1.0};
+    Image out;
+    ASSERT_NE(ZtImageTransformByMatrix(src.get(), twice, out.out()), 0);
+    const double expected[] = {0.0, 2.5, 7.5, 10.0};
+    for (int32_t x = 0; x < 4; ++x)
+        EXPECT_EQ(out.at(x, 0), expected[x]);
+}
+
+TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
+    Image src(ZtImageCreate(3, 2, 1, ZT_DT_F64));
+    ztcimg_test::fill_pattern(src.get());
+    double m[4];
+    ZtImageRotationMatrix(90.0, m);
+    Image out;
+    ASSERT_NE(ZtImageTransformByMatrix(src.get(), m, out.out()), 0);
+    ASSERT_EQ(ZtImageWidth(out.get()), 2);
+    ASSERT_EQ(ZtImageHeight(out.get()), 3);
+    // (x, y) goes to (-y, x), shifted into the result.
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 2; ++x)
+            EXPECT_EQ(out.at(x, y), src.at(y, 1 - x)) << x << "," << y;
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double bad[][4] = {{1, 2, 2, 4}, {0, 0, 0, 0}, {nan, 0, 0, 1}, {1e-9, 0, 0, 1}, {1e6, 0, 0, 1e6}};
+    for (const auto& b : bad) {
+        ZTIMAGE h = 5;
+        EXPECT_EQ(ZtImageTransformByMatrix(src.get(), b, &h), 0);
+        EXPECT_EQ(h, 0u);
+    }
+}
+
+TEST(ZtImageTest, ACopyOwnsItsPixels) {
+    const uint32_t words[] = {ZT_DT_U16, ZT_DT_F32};
+    Image src(ZtImageCreatePlanes(4, 4, 2, words));
+    ztcimg_test::fill_pattern(src.get());
+    Image area, copy;
+    ASSERT_NE(ZtImageMapArea(src.get(), 1, 1, 3, 2, 3, 2, area.out()), 0);
+    ASSERT_NE(ZtImageCopy(area.get(), copy.out()), 0);
+    EXPECT_EQ(copy.stored(), area.stored());
+    EXPECT_EQ(ZtImagePlaneDataType(copy.get(), 1), ZT_DT_F32);
+    ZtImageSetPixel(src.get(), 0, 1, 1, 1000.0);
+    EXPECT_EQ(area.at(0, 0), 1000.0);
+    EXPECT_NE(copy.at(0, 0), 1000.0);
+    ZtImageSetPixel(copy.get(), 1, 2, 1, -1.0);
+    EXPECT_NE(area.at(2, 1, 1), -1.0);
+}
+
+TEST(ZtImageTest, CoordinateSystemsMustBeUsable) {
+    uint8_t record[48];
+    ZtImageDefaultCoordinateSystem(record);
+    Image img(ZtImageCreate(2, 2, 1, ZT_DT_U8));
+    ZTK::IZtImage* iface = interface_of(img.get());
+    EXPECT_EQ(iface->SetCoordinateSystem(record), 0);
+    EXPECT_LT(iface->SetCoordinateSystem(nullptr), 0);
+    double degenerate[6] = {0, 0, 1, 0, 2, 0};
+    EXPECT_LT(iface->SetCoordinateSystem(degenerate), 0);
+    EXPECT_LT(iface->Reserved(), 0);
+    ZtImageDefaultCoordinateSystem(nullptr);
+}
+
+struct AngleCase {
+    double x, y, degrees;
+};
+
+TEST(ZtImageGeometryTest, AnglesTurnFromXTowardsY) {
+    const AngleCase cases[] = {{1, 0, 0}, {0, 1, 90}, {-1, 0, 180}, {0, -1, -90}, {1, 1, 45}, {-16, -16, -135}};
+    for (const AngleCase& c : cases)
+        EXPECT_DOUBLE_EQ(ZtImageVectorAngle(c.x, c.y), c.degrees) << c.x << "," << c.y;
+
+    // Rotating a point by t adds t to its angle; quarter turns are exact.
+    for (double t : {-90.0, 30.0, 90.0, 180.0, 450.0, -37.5}) {
+        double m[4], x = 0, y = 0;
+        ZtImageRotationMatrix(t, m);
+        ZtImageTransformPoint(2.0, 0.0, m, &x, &y);
+        EXPECT_NEAR(std::hypot(x, y), 2.0, 1e-12);
+        EXPECT_NEAR(std::remainder(ZtImageVectorAngle(x, y) - t, 360.0), 0.0, 1e-9) << t;
+    }
+    double m[4], x = 0, y = 0;
+    ZtImageRotationMatrix(-90.0, m);
+    ZtImageTransformPoint(-16.0, -16.0, m, &x, &y);
+    EXPECT_EQ(x, -16.0);
+    EXPECT_EQ(y, 16.0);
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "image_holder.hpp"
+
+using ztcimg_test::Image;
+
+namespace {
+
+const uint32_t kAllWords[] = {ZT_DT_U8, ZT_DT_S8,  ZT_DT_U16, ZT_DT_S16, ZT_DT_U32, ZT_DT_S32, ZT_DT_U64,
+                              ZT_DT_S64, ZT_DT_F32, ZT_DT_F64, 1,         0x104,     12,        0x130};
+
+Image load(const std::vector<uint8_t>& blob) {
+    Image img;
+    ZTIMAGE out = 42;
+    const int32_t ok = ZtImageLoadFromMemory(blob.data(), blob.size(), &out);
+    EXPECT_EQ(ok != 0, out != 0);
+    *img.out() = out;
+    return img;
+}
+
+std::vector<uint8_t> sample_blob() {
+    const uint32_t words[] = {ZT_DT_U8, 0x104, ZT_DT_F32};
+    Image img(ZtImageCreatePlanes(3, 2, 3, words));
+    ztcimg_test::fill_pattern(img.get());
+    return img.stored();
+}
+
+void put_u32(std::vector<uint8_t>& blob, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        blob[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+TEST(ZtImageStoredFormTest, EveryDataTypeRoundTrips) {
+    for (uint32_t word : kAllWords) {
+        SCOPED_TRACE(word);
+        Image img(ZtImageCreate(5, 3, 2, word));
+        ztcimg_test::fill_pattern(img.get());
+        ZtImageSetPixel(img.get(), 1, 4, 2, 1e300); // the top of the range
+        const auto blob = img.stored();
+        ASSERT_EQ(blob.size(), 24u + 8u + 2u * 15u * BytesPerPixel(word));
+        Image back = load(blob);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(ZtImagePlaneCount(back.get()), 2);
+        EXPECT_EQ(ZtImagePlaneDataType(back.get(), 1), word);
+        for (int32_t p = 0; p < 2; ++p)
+            for (int32_t y = 0; y < 3; ++y)
+                for (int32_t x = 0; x < 5; ++x)
+                    EXPECT_EQ(back.at(x, y, p), img.at(x, y, p));
+        EXPECT_EQ(back.stored(), blob);
+    }
+}
+
+TEST(ZtImageStoredFormTest, AViewStoresOnlyItsArea) {
+    Image src(ZtImageCreate(6, 5, 1, ZT_DT_S16));
+    ztcimg_test::fill_pattern(src.get());
+    Image view, copy;
+    ASSERT_NE(ZtImageMapArea(src.get(), 2, 1, 4, 3, 3, 3, view.out()), 0);
+    ASSERT_NE(ZtImageCopy(view.get(), copy.out()), 0);
+    EXPECT_EQ(view.stored(), copy.stored());
+    Image back = load(view.stored());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back.at(2, 2), src.at(4, 3));
+}
+
+TEST(ZtImageStoredFormTest, WritingNeedsABufferOfExactlyTheStoredSize) {
+    Image img(ZtImageCreate(2, 2, 1, ZT_DT_U8));
+    const uint64_t size = ZtImageStoredSize(img.get());
+    std::vector<uint8_t> buffer(size + 1, 0xAA);
+    EXPECT_EQ(ZtImageWriteToMemory(img.get(), buffer.data(), size - 1), 0);
+    EXPECT_EQ(ZtImageWriteToMemory(img.get(), buffer.data(), size + 1), 0);
+    EXPECT_EQ(ZtImageWriteToMemory(img.get(), nullptr, size), 0);
+    EXPECT_NE(ZtImageWriteToMemory(img.get(), buffer.data(), size), 0);
+    EXPECT_EQ(buffer[size], 0xAA);
+}
+
+TEST(ZtImageStoredFormTest, EveryTruncationIsRefused) {
+    auto blob = sample_blob();
+    for (size_t n = 0; n < blob.size(); ++n) {
+        std::vector<uint8_t> cut(blob.begin(), blob.begin() + static_cast<ptrdiff_t>(n));
+        EXPECT_FALSE(load(cut)) << n;
+    }
+    blob.push_back(0);
+    EXPECT_FALSE(load(blob));
+    ZTIMAGE out = 1;
+    EXPECT_EQ(ZtImageLoadFromMemory(nullptr, 10, &out), 0);
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(ZtImageLoadFromMemory(blob.data(), blob.size(), nullptr), 0);
+}
+
+// A changed byte gives either no image or an image that stores back to
+// exactly the changed bytes.
+TEST(ZtImageStoredFormTest, FlippedBytesLoadCleanlyOrNotAtAll) {
+    const auto blob = sample_blob();
+    int loaded = 0;
+    for (size_t i = 0; i < blob.size(); ++i) {
+        for (uint8_t mask : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
+            auto changed = blob;
+            changed[i] ^= mask;
+            Image img = load(changed);
+            if (img) {
+                ++loaded;
+                EXPECT_EQ(img.stored(), changed) << i;
+            }
+        }
+    }
+    EXPECT_GT(loaded, 0); // flips inside the 8-bit plane stay valid
+}
+
+TEST(ZtImageStoredFormTest, InconsistentHeadersAreRefused) {
+    const int32_t m = std::numeric_limits<int32_t>::max();
+    struct Patch {
+        size_t at;
+        uint32_t value;
+    };
+    const Patch patches[] = {
+        {8, 2},                        // version
+        {12, static_cast<uint32_t>(m)}, // width
+        {16, static_cast<uint32_t>(m)}, // height
+        {12, 0},
+        {16, static_cast<uint32_t>(-1)},
+        {20, 0x7FFFFFFF},              // plane count
+        {20, 2},                       // fewer planes than the pixels hold
+        {20, 4},
+        {28, 0x220},                   // float without sign
+        {28, ZT_DT_U16},               // more pixel bytes than present
+        {28, 0},
+    };
+    for (const Patch& p : patches) {
+        auto blob = sample_blob();
+        put_u32(blob, p.at, p.value);
+        EXPECT_FALSE(load(blob)) << p.at << "=" << p.value;
+    }
+    // Width and height whose product overflows even 64 bits with the depth.
+    auto blob = sample_blob();
+    put_u32(blob, 12, static_cast<uint32_t>(m));
+    put_u32(blob, 16, static_cast<uint32_t>(m));
+    put_u32(blob, 20, 1);
+    put_u32(blob, 24, ZT_DT_F64);
+    EXPECT_FALSE(load(blob));
+}
+
+TEST(ZtImageStoredFormTest, PixelsOutsideASmallDepthAreRefused) {
+    auto blob = sample_blob();
+    const size_t four_bit_plane = 24 + 12 + 6;
+    blob[four_bit_plane] = 0x07;
+    EXPECT_TRUE(load(blob));
+    blob[four_bit_plane] = 0xF8; // -8
+    EXPECT_TRUE(load(blob));
+    blob[four_bit_plane] = 0x08; // 8 does not fit four signed bits
+    EXPECT_FALSE(load(blob));
+}
+
+} // namespace
