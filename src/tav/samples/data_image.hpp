@@ -1,0 +1,43 @@
+#pragma once
+// An image sample. It holds one reference to an image of its own; clones
+// share that image, so the pixels must never be written through it.
+#include <vector>
+
+#include "tav/frame/interfaces.hpp"
+#include "tav/samples/image_ref.hpp"
+#include "tav/samples/stored_payload.hpp"
+
+namespace Korvu2::TAV::Objects {
+
+class CDataImage : public ITavData {
+public:
+    // Takes over the reference; an empty holder raises std::invalid_argument.
+    explicit CDataImage(ImageRef image);
+    // From a stored "ZTIMG9  " payload through the image library's loader;
+    // a blob it rejects raises invalid_stored_form.
+    explicit CDataImage(const StoredPayload& payload);
+
+    int32_t Compare(const ITavData& other) const override;
+    bool VerifyCompatibility(const ITavDataType& type) const override;
+    // Shares the image: no pixels are copied.
+    SharedHandle<ITavData> Clone() const override;
+
+    // Borrowed: valid while this object lives.
+    ZTIMAGE Image() const { return image_.handle(); }
+    ZTK::IZtImage& ImageInterface() const { return *image_.get(); }
+
+    // Serialises the image into a buffer of its own; raises
+    // std::runtime_error("Image Streaming failed") when the library cannot.
+    void prepare() override;
+    vxIO::xriff_fixed_string<8> chunk_type() const override { return "ZTIMG9  "; }
+    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
+    uint64_t chunk_size() const override { return stored_.size(); }
+    const void* chunk_data() const override { return stored_.data(); }
+    void clear() override { std::vector<unsigned char>().swap(stored_); }
+
+private:
+    ImageRef image_;
+    std::vector<unsigned char> stored_;
+};
+
+} // namespace Korvu2::TAV::Objects
