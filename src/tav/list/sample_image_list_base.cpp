@@ -1,0 +1,285 @@
+#include "tav/list/sample_image_list_base.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+#include "tav/list/safe_merge_sort.hpp"
+#include "tav/port/local_time.hpp"
+
+namespace Korvu2::TAV::Objects {
+
+namespace {
+
+// A label that equals itself has a place in IsLess's order.
+bool is_regular(const ITavLabel& label) {
+    return label.Compare(label) == CompareEqual;
+}
+
+} // namespace
+
+CSampleImageListBase::CSampleImageListBase(SharedHandle<ITavLabelType> labelType, SharedHandle<ITavDataType> dataType)
+    : creation_time_(port::local_time_now()),
+      modification_time_(port::local_time_now()),
+      label_type_(std::move(labelType)),
+      data_type_(std::move(dataType)) {
+    if (!label_type_ || !data_type_)
+        throw ztkBase::invalid_argument("list types");
+}
+
+CSampleImageListBase::~CSampleImageListBase() = default;
+
+void CSampleImageListBase::Touch() {
+    modification_time_ = port::local_time_now();
+}
+
+void CSampleImageListBase::SetTimes(const SYSTEMTIME& creation, const SYSTEMTIME& modification) {
+    creation_time_ = creation;
+    modification_time_ = modification;
+}
+
+void CSampleImageListBase::SetComment(std::string utf8) {
+    if (auto zero = utf8.find('\0'); zero != std::string::npos)
+        utf8.resize(zero);
+    comment_ = std::move(utf8);
+}
+
+std::optional<std::size_t> CSampleImageListBase::FindData(const ITavData& data) const {
+    const uint64_t number = data.UniqueNumber();
+    std::size_t index = data_.find_if([&](const SharedHandle<ITavData>& d) { return d->UniqueNumber() == number; });
+    if (index == data_.size())
+        return std::nullopt;
+    return index;
+}
+
+std::optional<std::size_t> CSampleImageListBase::FindLabel(const ITavLabel& label) const {
+    if (auto placement = SearchOrdered(label))
+        return placement->found ? std::optional(placement->index) : std::nullopt;
+    return Walk(label);
+}
+
+std::optional<std::size_t> CSampleImageListBase::Walk(const ITavLabel& label) const {
+    std::size_t index = labels_.find_if([&](const SharedHandle<ITavLabel>& l) {
+        return l.get() == &label || l->Compare(label) == CompareEqual;
+    });
+    if (index == labels_.size())
+        return std::nullopt;
+    return index;
+}
+
+std::optional<CSampleImageListBase::Placement> CSampleImageListBase::SearchOrdered(const ITavLabel& label) const {
+    if (!ordered_)
+        return std::nullopt;
+    if (!is_regular(label)) {
+        // It equals nothing; only the object itself, among the unordered
+        // tail, can match. A new one goes to the end.
+        for (std::size_t i = regular_count_; i < labels_.size(); ++i)
+            if (labels_[i].get() == &label)
+                return Placement{true, false, i};
+        return Placement{false, false, labels_.size()};
+    }
+    std::size_t low = 0, high = regular_count_;
+    try {
+        while (low < high) {
+            std::size_t middle = low + (high - low) / 2;
+            if (labels_[middle]->IsLess(label))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+    } catch (const std::runtime_error&) {
+        // A label of another class: no order, so let the walk decide.
+        return std::nullopt;
+    }
+    if (low < regular_count_) {
+        const ITavLabel& candidate = *labels_[low];
+        if (&candidate == &label || candidate.Compare(label) == CompareEqual)
+            return Placement{true, true, low};
+    }
+    return Placement{false, true, low};
+}
+
+std::vector<SharedHandle<ITavLabel>> CSampleImageListBase::Sorted(SharedHandle<ITavLabel> extra,
+                                                                  std::size_t& regularCount) const {
+    std::vector<SharedHandle<ITavLabel>> all;
+    all.reserve(labels_.size() + 1);
+    labels_.for_each([&](const SharedHandle<ITavLabel>& l) { all.push_back(l); });
+    if (extra)
+        all.push_back(std::move(extra));
+
+    std::vector<std::size_t> regular, irregular;
+    regular.reserve(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        (is_regular(*all[i]) ? regular : irregular).push_back(i);
+    // Sorting indices leaves the labels untouched if IsLess throws.
+    safe_merge_sort(regular, [&](std::size_t a, std::size_t b) { return all[a]->IsLess(*all[b]); });
+
+    std::vector<SharedHandle<ITavLabel>> sorted;
+    sorted.reserve(all.size());
+    for (std::size_t i : regular)
+        sorted.push_back(std::move(all[i]));
+    for (std::size_t i : irregular)
+        sorted.push_back(std::move(all[i]));
+    regularCount = regular.size();
+    return sorted;
+}
+
+bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label) {
+    if (!label.VerifyCompatibility(*label_type_) || !data.VerifyCompatibility(*data_type_))
+        return false;
+
+    // Everything that can fail happens before the list changes.
+    std::optional<std::size_t> match;
+    std::optional<std::size_t> insertAt; // set when a new label can be placed without sorting
+    bool newIsRegular = false;
+    if (auto placement = SearchOrdered(label)) {
+        if (placement->found)
+            match = placement->index;
+        else
+            insertAt = placement->index;
+        newIsRegular = placement->regular;
+    } else {
+        match = Walk(label);
+    }
+
+    SharedHandle<ITavLabel> newLabel;
+    std::vector<SharedHandle<ITavLabel>> sorted;
+    std::size_t sortedRegular = 0;
+    if (!match) {
+        newLabel = label.Clone();
+        if (!insertAt)
+            sorted = Sorted(newLabel, sortedRegular);
+    }
+    ITavLabel& target = match ? *labels_[*match] : *newLabel;
+    const ZTHANDLE targetHandle = match ? labels_[*match].handle() : newLabel.handle();
+
+    SharedHandle<ITavData> item = data.Clone();
+    ITavData& itemObject = *item;
+    LinkHandle<ITavLabel> labelLink(targetHandle);
+    LinkHandle<ITavData> dataLink(item.handle());
+    target.DataReferences().reserve(target.DataReferences().size() + 1);
+
+    data_.push_back(std::move(item));
+    if (!match) {
+        try {
+            if (insertAt) {
+                labels_.insert(*insertAt, std::move(newLabel));
+                if (newIsRegular)
+                    ++regular_count_;
+            } else {
+                labels_.assign(std::move(sorted));
+                ordered_ = true;
+                regular_count_ = sortedRegular;
+            }
+        } catch (...) {
+            data_.erase(data_.size() - 1);
+            throw;
+        }
+    }
+
+    itemObject.SetLabelLink(std::move(labelLink));
+    target.DataReferences().push_back(std::move(dataLink));
+    Touch();
+    return true;
+}
+
+std::optional<std::size_t> CSampleImageListBase::LocateOwnLabel(const ITavLabel& label) const {
+    if (ordered_) {
+        if (auto placement = SearchOrdered(label); placement && placement->found && labels_[placement->index].get() == &label)
+            return placement->index;
+    }
+    std::size_t index = labels_.find_if([&](const SharedHandle<ITavLabel>& l) { return l.get() == &label; });
+    if (index == labels_.size())
+        return std::nullopt;
+    return index;
+}
+
+void CSampleImageListBase::RemoveLabelAt(std::size_t index) noexcept {
+    labels_.erase(index);
+    if (index < regular_count_)
+        --regular_count_;
+}
+
+void CSampleImageListBase::DeleteData(std::size_t index) {
+    // The extra reference keeps the item alive until the links are undone.
+    SharedHandle<ITavData> item = data_[index];
+    SharedHandle<ITavLabel> label = item->Label();
+
+    // Find everything first; the changes below cannot fail.
+    std::optional<std::size_t> referenceAt;
+    std::optional<std::size_t> labelAt;
+    if (label) {
+        auto& references = label->DataReferences();
+        // Each item is referenced once; recent items sit at the end.
+        for (std::size_t k = references.size(); k-- > 0;)
+            if (references[k].handle() == item.handle()) {
+                referenceAt = k;
+                break;
+            }
+        if (references.size() - (referenceAt ? 1 : 0) == 0)
+            labelAt = LocateOwnLabel(*label);
+    }
+
+    data_.erase(index);
+    if (referenceAt) {
+        auto& references = label->DataReferences();
+        references.erase(references.begin() + static_cast<std::ptrdiff_t>(*referenceAt));
+    }
+    if (labelAt)
+        RemoveLabelAt(*labelAt);
+    Touch();
+}
+
+void CSampleImageListBase::DeleteLabel(std::size_t index) {
+    SharedHandle<ITavLabel> label = labels_[index];
+    const ZTHANDLE handle = label.handle();
+    data_.remove_if([handle](const SharedHandle<ITavData>& d) { return d->LabelLink().handle() == handle; });
+    RemoveLabelAt(index);
+    Touch();
+}
+
+void CSampleImageListBase::AppendData(SharedHandle<ITavData> data) {
+    data_.push_back(std::move(data));
+}
+
+void CSampleImageListBase::AppendLabel(SharedHandle<ITavLabel> label) {
+    labels_.push_back(std::move(label));
+    ordered_ = false;
+}
+
+void CSampleImageListBase::Link(std::size_t labelIndex, std::size_t dataIndex) {
+    if (labelIndex >= labels_.size() || dataIndex >= data_.size())
+        throw std::out_of_range("link index");
+    const SharedHandle<ITavLabel>& label = labels_[labelIndex];
+    ITavData& item = *data_[dataIndex];
+    auto& references = label->DataReferences();
+    references.reserve(references.size() + 1);
+    if (item.LabelLink().handle() != label.handle())
+        item.SetLabelLink(LinkHandle<ITavLabel>(label.handle()));
+    references.push_back(LinkHandle<ITavData>(data_[dataIndex].handle()));
+}
+
+void CSampleImageListBase::RecheckOrder() {
+    std::size_t i = 0;
+    const std::size_t n = labels_.size();
+    try {
+        while (i < n && is_regular(*labels_[i]) && (i == 0 || labels_[i - 1]->IsLess(*labels_[i])))
+            ++i;
+    } catch (const std::runtime_error&) {
+        ordered_ = false;
+        return;
+    }
+    const std::size_t regular = i;
+    while (i < n && !is_regular(*labels_[i]))
+        ++i;
+    ordered_ = i == n;
+    regular_count_ = ordered_ ? regular : 0;
+}
+
+CSampleImageListBase& AsList(ITav& list) {
+    auto* concrete = dynamic_cast<CSampleImageListBase*>(&list);
+    if (concrete == nullptr)
+        throw ztkBase::invalid_argument("");
+    return *concrete;
+}
+
+} // namespace Korvu2::TAV::Objects

@@ -1,0 +1,125 @@
+#pragma once
+// The list: the fields and operations shared by the four forms of
+// CSampleImageList. Every edit keeps these rules:
+//   1. each data item fits the data type, each label the label type;
+//   2. no two labels are equal (Compare);
+//   3. the labels are ascending by IsLess;
+//   4. each data item's label link leads to a label of the list, and each
+//      label's data references are exactly its items, in the order added;
+//   5. no label is without data;
+//   6. the data items' unique numbers are pairwise different.
+// Labels that are not equal to themselves (vectors holding NaN) have no place
+// in IsLess's order and equal nothing: the list keeps them after all other
+// labels, in the order they came.
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include <tav/tav.h>
+
+#include "tav/frame/interfaces.hpp"
+#include "tav/list/block_sequence.hpp"
+
+namespace Korvu2::TAV::Objects {
+
+class CSampleImageListBase : public ITav {
+public:
+    // Both types must be given; raises ztkBase::invalid_argument otherwise.
+    // Creation and modification time are read now, in that order.
+    CSampleImageListBase(SharedHandle<ITavLabelType> labelType, SharedHandle<ITavDataType> dataType);
+    ~CSampleImageListBase() override;
+
+    // The caller's type objects themselves; never empty.
+    ITavLabelType& LabelType() const { return *label_type_; }
+    ITavDataType& DataType() const { return *data_type_; }
+    const SharedHandle<ITavLabelType>& LabelTypeHandle() const { return label_type_; }
+    const SharedHandle<ITavDataType>& DataTypeHandle() const { return data_type_; }
+
+    const SYSTEMTIME& CreationTime() const { return creation_time_; }
+    const SYSTEMTIME& ModificationTime() const { return modification_time_; }
+    // Sets the modification time to now.
+    void Touch();
+    // Both times at once (for building a list from its stored form).
+    void SetTimes(const SYSTEMTIME& creation, const SYSTEMTIME& modification);
+
+    // UTF-8. The setter keeps the text up to its first zero byte and does not
+    // touch the modification time.
+    const std::string& Comment() const { return comment_; }
+    void SetComment(std::string utf8);
+
+    // The caller's own data object, or empty. The setter does not test it
+    // against the data type and does not touch the modification time.
+    const SharedHandle<ITavData>& MaskData() const { return mask_data_; }
+    void SetMaskData(SharedHandle<ITavData> mask) { mask_data_ = std::move(mask); }
+
+    std::size_t DataCount() const { return data_.size(); }
+    std::size_t LabelCount() const { return labels_.size(); }
+    // Index must be below the count.
+    const SharedHandle<ITavData>& DataAt(std::size_t index) const { return data_[index]; }
+    const SharedHandle<ITavLabel>& LabelAt(std::size_t index) const { return labels_[index]; }
+
+    // The first data item with the unique number of data.
+    std::optional<std::size_t> FindData(const ITavData& data) const;
+    // The first label that is label itself or Compare-equal to it.
+    std::optional<std::size_t> FindLabel(const ITavLabel& label) const;
+
+    // Adds clones of data and label (an equal label of the list is shared),
+    // links them and touches the list. False, with nothing changed, when the
+    // label does not fit the label type or the data the data type.
+    bool AddItem(const ITavData& data, const ITavLabel& label);
+    // Removes data item index (below DataCount()), and its label if that was
+    // the label's last item.
+    void DeleteData(std::size_t index);
+    // Removes label index (below LabelCount()) and all of its data items.
+    void DeleteLabel(std::size_t index);
+
+    // To be called after label values were changed in place: the labels may
+    // no longer be in order, so the next new label sorts them all again.
+    void LabelValuesChanged() { ordered_ = false; }
+
+    // Building a list from its stored form, without sorting or checks beyond
+    // the indices (std::out_of_range). The link replaces the data item's label
+    // link when it leads elsewhere and appends the item to the label's data
+    // references. Call RecheckOrder() when done.
+    void AppendData(SharedHandle<ITavData> data);
+    void AppendLabel(SharedHandle<ITavLabel> label);
+    void Link(std::size_t labelIndex, std::size_t dataIndex);
+    // Finds out whether the labels are in the list's order, so that searches
+    // may rely on it.
+    void RecheckOrder();
+
+private:
+    struct Placement {
+        bool found;
+        bool regular; // whether the label searched for equals itself
+        std::size_t index; // of the equal label, or where a new one goes
+    };
+    // Binary search, valid only while ordered_; none when the walk must decide.
+    std::optional<Placement> SearchOrdered(const ITavLabel& label) const;
+    std::optional<std::size_t> Walk(const ITavLabel& label) const;
+    // The labels with extra added, in the list's order; sets regularCount.
+    std::vector<SharedHandle<ITavLabel>> Sorted(SharedHandle<ITavLabel> extra, std::size_t& regularCount) const;
+    std::optional<std::size_t> LocateOwnLabel(const ITavLabel& label) const;
+    void RemoveLabelAt(std::size_t index) noexcept;
+
+    SYSTEMTIME creation_time_;
+    SYSTEMTIME modification_time_;
+    // Members are destroyed in reverse: mask, data, labels, comment, types.
+    SharedHandle<ITavLabelType> label_type_;
+    SharedHandle<ITavDataType> data_type_;
+    std::string comment_;
+    BlockSequence<SharedHandle<ITavLabel>> labels_;
+    BlockSequence<SharedHandle<ITavData>> data_;
+    SharedHandle<ITavData> mask_data_;
+
+    // While ordered_, labels_[0, regular_count_) equal themselves and are
+    // strictly ascending by IsLess, and the rest do not equal themselves.
+    bool ordered_ = true;
+    std::size_t regular_count_ = 0;
+};
+
+// The list behind an ITav (every ITav is one); raises
+// ztkBase::invalid_argument otherwise.
+CSampleImageListBase& AsList(ITav& list);
+
+} // namespace Korvu2::TAV::Objects

@@ -1,0 +1,263 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tav/frame/make_object.hpp"
+#include "tav/list/sample_image_list.hpp"
+#include "tav/samples/data_float32_vector.hpp"
+#include "tav/samples/label_float32_vector.hpp"
+#include "tav/samples/label_string.hpp"
+
+using namespace Korvu2::TAV;
+using namespace Korvu2::TAV::Objects;
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The six rules every edit keeps.
+void expect_invariants(const CSampleImageListBase& list) {
+    const std::size_t labelCount = list.LabelCount();
+    std::map<ZTHANDLE, std::vector<ZTHANDLE>> itemsOf;
+    std::set<uint64_t> numbers;
+    for (std::size_t i = 0; i < labelCount; ++i) {
+        ASSERT_TRUE(list.LabelAt(i)->VerifyCompatibility(list.LabelType()));
+        itemsOf[list.LabelAt(i).handle()];
+    }
+    for (std::size_t d = 0; d < list.DataCount(); ++d) {
+        const auto& item = list.DataAt(d);
+        ASSERT_TRUE(item->VerifyCompatibility(list.DataType()));
+        ASSERT_TRUE(numbers.insert(item->UniqueNumber()).second) << "unique numbers repeat";
+        auto owner = itemsOf.find(item->LabelLink().handle());
+        ASSERT_NE(owner, itemsOf.end()) << "data item " << d << " links to no label of the list";
+        owner->second.push_back(item.handle());
+    }
+    bool tail = false;
+    for (std::size_t i = 0; i < labelCount; ++i) {
+        const ITavLabel& label = *list.LabelAt(i);
+        std::vector<ZTHANDLE> references;
+        for (const auto& r : label.DataReferences())
+            references.push_back(r.handle());
+        ASSERT_FALSE(references.empty()) << "label " << i << " has no data";
+        ASSERT_EQ(references, itemsOf[list.LabelAt(i).handle()]) << "references of label " << i;
+        for (std::size_t j = i + 1; j < labelCount; ++j)
+            ASSERT_NE(label.Compare(*list.LabelAt(j)), CompareEqual) << i << " equals " << j;
+        const bool regular = label.Compare(label) == CompareEqual;
+        if (!regular)
+            tail = true;
+        ASSERT_FALSE(tail && regular) << "ordered label after one holding NaN";
+        if (regular && i > 0) {
+            ASSERT_TRUE(list.LabelAt(i - 1)->IsLess(label)) << "labels " << i - 1 << ", " << i << " out of order";
+        }
+    }
+}
+
+SharedHandle<ITav> new_list(SharedHandle<ITavLabelType> labelType, int32_t dataDimension = 1) {
+    SharedHandle<ITavDataType> dataType = make_object<CDataTypeFloat32Vector>(dataDimension);
+    return make_list(labelType, dataType);
+}
+
+// What a list of string labels must hold: its labels found by a linear walk
+// and kept sorted by a full sort after each new one. Labels are ids into texts.
+struct StringModel {
+    std::vector<std::string> texts;
+    std::vector<int> labels;
+    std::vector<std::pair<float, int>> data;
+
+    std::vector<int>::iterator find(const std::string& text) {
+        return std::find_if(labels.begin(), labels.end(), [&](int id) { return texts[id] == text; });
+    }
+    void add(float value, const std::string& text) {
+        auto found = find(text);
+        int id;
+        if (found == labels.end()) {
+            id = static_cast<int>(texts.size());
+            texts.push_back(text);
+            labels.push_back(id);
+            std::sort(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
+        } else {
+            id = *found;
+        }
+        data.emplace_back(value, id);
+    }
+    void delete_data(std::size_t index) {
+        int id = data[index].second;
+        data.erase(data.begin() + static_cast<std::ptrdiff_t>(index));
+        if (std::none_of(data.begin(), data.end(), [&](auto& d) { return d.second == id; }))
+            std::erase(labels, id);
+    }
+    void delete_label(std::size_t index) {
+        int id = labels[index];
+        std::erase_if(data, [&](auto& d) { return d.second == id; });
+        labels.erase(labels.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+    bool sorted() const {
+        return std::is_sorted(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
+    }
+};
+
+std::string text_of(const ITavLabel& label) {
+    return dynamic_cast<const CLabelString&>(label).Text();
+}
+
+void expect_matches(const CSampleImageListBase& list, const StringModel& model) {
+    ASSERT_EQ(list.LabelCount(), model.labels.size());
+    for (std::size_t i = 0; i < model.labels.size(); ++i)
+        ASSERT_EQ(text_of(*list.LabelAt(i)), model.texts[model.labels[i]]) << "label " << i;
+    ASSERT_EQ(list.DataCount(), model.data.size());
+    for (std::size_t d = 0; d < model.data.size(); ++d) {
+        const auto& item = dynamic_cast<const CDataFloat32Vector&>(*list.DataAt(d));
+        ASSERT_EQ(item.Values().at(0), model.data[d].first) << "data " << d;
+        ASSERT_EQ(text_of(*list.DataAt(d)->Label()), model.texts[model.data[d].second]) << "label of data " << d;
+    }
+}
+
+} // namespace
+
+TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) {
+    std::mt19937 random(20240611);
+    auto handle = new_list(make_object<CLabelTypeString>());
+    auto& list = AsList(*handle);
+    StringModel model;
+    std::vector<std::string> pool;
+    for (int i = 0; i < 60; ++i)
+        pool.push_back(std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i % 11));
+    int renamed = 0;
+
+    for (int step = 0; step < 6000; ++step) {
+        const int op = static_cast<int>(random() % 100);
+        if (op < 48 || model.data.empty()) {
+            const std::string& text = pool[random() % pool.size()];
+            const float value = static_cast<float>(step);
+            auto label = make_object<CLabelString>(text);
+            auto data = make_object<CDataFloat32Vector>(std::vector<float>{value});
+            ASSERT_TRUE(list.AddItem(*data, *label));
+            model.add(value, text);
+        } else if (op < 82) {
+            std::size_t index = random() % model.data.size();
+            list.DeleteData(index);
+            model.delete_data(index);
+        } else if (op < 87) {
+            std::size_t index = random() % model.labels.size();
+            list.DeleteLabel(index);
+            model.delete_label(index);
+        } else if (op < 92) {
+            // A label changed in place to a value no other label has: the
+            // order may break until the next new label sorts them all.
+            std::size_t index = random() % model.labels.size();
+            std::string text = "~" + std::to_string(renamed++ % 7) + std::to_string(step);
+            if (model.find(text) != model.labels.end())
+                continue;
+            dynamic_cast<CLabelString&>(*list.LabelAt(index)).SetText(text);
+            list.LabelValuesChanged();
+            model.texts[model.labels[index]] = text;
+            pool.push_back(text);
+        } else {
+            // Finding a label by value gives the model's first equal one.
+            const std::string& text = pool[random() % pool.size()];
+            auto probe = make_object<CLabelString>(text);
+            auto found = list.FindLabel(*probe);
+            auto expected = model.find(text);
+            if (expected == model.labels.end()) {
+                ASSERT_FALSE(found.has_value());
+            } else {
+                ASSERT_EQ(found, static_cast<std::size_t>(expected - model.labels.begin()));
+            }
+        }
+        ASSERT_NO_FATAL_FAILURE(expect_matches(list, model)) << "step " << step;
+        if (model.sorted()) {
+            ASSERT_NO_FATAL_FAILURE(expect_invariants(list)) << "step " << step;
+        }
+    }
+}
+
+TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing) {
+    std::mt19937 random(99);
+    auto handle = new_list(make_object<CLabelTypeFloat32Vector>(2));
+    auto& list = AsList(*handle);
+    const std::vector<float> values = {0.0f, -0.0f, 1.0f, -2.5f, kNaN};
+    std::size_t nanItems = 0;
+    for (int step = 0; step < 3000; ++step) {
+        if (random() % 2 != 0 || list.DataCount() == 0) {
+            std::vector<float> v = {values[random() % values.size()], values[random() % values.size()]};
+            auto label = make_object<CLabelFloat32Vector>(v);
+            auto data = make_object<CDataFloat32Vector>(std::vector<float>{1.0f});
+            const std::size_t labelsBefore = list.LabelCount();
+            ASSERT_TRUE(list.AddItem(*data, *label));
+            if (std::isnan(v[0]) || std::isnan(v[1])) {
+                ++nanItems;
+                ASSERT_EQ(list.LabelCount(), labelsBefore + 1) << "a label holding NaN was shared";
+            }
+        } else if (random() % 5 == 0) {
+            list.DeleteLabel(random() % list.LabelCount());
+        } else {
+            list.DeleteData(random() % list.DataCount());
+        }
+        ASSERT_NO_FATAL_FAILURE(expect_invariants(list)) << "step " << step;
+    }
+    EXPECT_GT(nanItems, 100u);
+    // The list's own label holding NaN is found by identity, and adding an
+    // item with it shares it.
+    for (std::size_t i = 0; i < list.LabelCount(); ++i) {
+        const ITavLabel& label = *list.LabelAt(i);
+        if (label.Compare(label) == CompareEqual)
+            continue;
+        EXPECT_EQ(list.FindLabel(label), i);
+        auto data = make_object<CDataFloat32Vector>(std::vector<float>{2.0f});
+        const std::size_t labelsBefore = list.LabelCount();
+        ASSERT_TRUE(list.AddItem(*data, label));
+        EXPECT_EQ(list.LabelCount(), labelsBefore);
+        EXPECT_EQ(list.LabelAt(i)->DataReferences().size(), label.DataReferences().size());
+        break;
+    }
+    expect_invariants(list);
+}
+
+TEST(SampleImageList, rebuilt_lists_search_correctly_in_any_stored_order) {
+    // A list built from stored entries keeps the entries' order; searches
+    // must not trust an order that is not there.
+    auto handle = new_list(make_object<CLabelTypeString>());
+    auto& list = AsList(*handle);
+    for (const char* text : {"m", "c", "x"}) {
+        list.AppendLabel(make_object<CLabelString>(std::string(text)));
+        list.AppendData(make_object<CDataFloat32Vector>(std::vector<float>{0.0f}));
+        list.Link(list.LabelCount() - 1, list.DataCount() - 1);
+    }
+    EXPECT_THROW(list.Link(3, 0), std::out_of_range);
+    list.RecheckOrder();
+    auto c = make_object<CLabelString>(std::string("c"));
+    EXPECT_EQ(list.FindLabel(*c), 1u);
+    auto data = make_object<CDataFloat32Vector>(std::vector<float>{0.0f});
+    auto b = make_object<CLabelString>(std::string("b"));
+    ASSERT_TRUE(list.AddItem(*data, *b));
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < list.LabelCount(); ++i)
+        texts.push_back(text_of(*list.LabelAt(i)));
+    EXPECT_EQ(texts, (std::vector<std::string>{"b", "c", "m", "x"}));
+    expect_invariants(list);
+}
+
+TEST(SampleImageList, items_that_do_not_fit_change_nothing) {
+    auto handle = new_list(make_object<CLabelTypeFloat32Vector>(2), 3);
+    auto& list = AsList(*handle);
+    const SYSTEMTIME before = list.ModificationTime();
+    auto good = make_object<CDataFloat32Vector>(std::vector<float>{1, 2, 3});
+    auto shortData = make_object<CDataFloat32Vector>(std::vector<float>{1, 2});
+    auto label = make_object<CLabelFloat32Vector>(std::vector<float>{1, 2});
+    auto wrongLabel = make_object<CLabelFloat32Vector>(std::vector<float>{1, 2, 3});
+    auto text = make_object<CLabelString>(std::string("a"));
+    EXPECT_FALSE(list.AddItem(*shortData, *label));
+    EXPECT_FALSE(list.AddItem(*good, *wrongLabel));
+    EXPECT_FALSE(list.AddItem(*good, *text));
+    EXPECT_EQ(list.DataCount(), 0u);
+    EXPECT_EQ(list.LabelCount(), 0u);
+    EXPECT_EQ(std::memcmp(&before, &list.ModificationTime(), sizeof before), 0);
+}
