@@ -1,0 +1,116 @@
+#include "tav/port/text_conversion.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include <iconv.h>
+
+using namespace Korvu2::TAV::port;
+
+namespace {
+
+// glibc's own converter, as an independent reference for well-formed text.
+std::string reference_utf16_to_utf8(const std::u16string& text) {
+    iconv_t cd = iconv_open("UTF-8", "UTF-16LE");
+    std::string out(text.size() * 3, '\0');
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+    size_t in_left = text.size() * 2;
+    char* o = out.data();
+    size_t o_left = out.size();
+    const size_t r = iconv(cd, &in, &in_left, &o, &o_left);
+    iconv_close(cd);
+    EXPECT_NE(r, static_cast<size_t>(-1)) << errno;
+    out.resize(out.size() - o_left);
+    return out;
+}
+
+std::u16string all_code_points(char32_t first, char32_t last) {
+    std::u16string s;
+    for (char32_t c = first; c <= last; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        if (c >= 0x10000) {
+            s.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            s.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            s.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(Utf8Utf16, EveryCodePointEncodesAsTheReferenceAndRoundTrips) {
+    // In slices per plane so that a failure points near its code point.
+    for (char32_t plane = 0; plane <= 0x10; ++plane) {
+        const std::u16string wide = all_code_points(plane == 0 ? 1 : plane << 16, (plane << 16) | 0xFFFF);
+        const std::string narrow = utf16_to_utf8(wide);
+        ASSERT_EQ(narrow, reference_utf16_to_utf8(wide)) << "plane " << static_cast<unsigned>(plane);
+        ASSERT_EQ(utf8_to_utf16(narrow), wide) << "plane " << static_cast<unsigned>(plane);
+        ASSERT_TRUE(is_well_formed_utf8(narrow));
+    }
+}
+
+TEST(Utf8Utf16, MalformedUtf8IsReplacedPerMaximalSubpart) {
+    const std::u16string R(1, u'\uFFFD');
+    const struct {
+        std::string input;
+        std::u16string expected;
+    } cases[] = {
+        {"\x80", R},
+        {"\xBF" "a", R + u"a"},
+        {"\xC0\xAF", R + R},                    // overlong lead bytes never start a sequence
+        {"\xC1\xBF", R + R},
+        {"\xE0\x80\xAF", R + R + R},            // overlong three-byte form
+        {"\xF0\x80\x80\xAF", R + R + R + R},    // overlong four-byte form
+        {"\xED\xA0\x80", R + R + R},            // U+D800 encoded
+        {"\xED\xBF\xBF", R + R + R},            // U+DFFF encoded
+        {"\xF4\x90\x80\x80", R + R + R + R},    // beyond U+10FFFF
+        {"\xF5\x80\x80\x80", R + R + R + R},
+        {"\xFE\xFF", R + R},
+        {"\xC2", R},                            // truncated at the end
+        {"a\xE2\x82", u"a" + R},
+        {"\xF0\x9F\x98", R},
+        {"\xF0\x9F\x98" "A", R + u"A"},         // truncated before another character
+        {"\xC2" "A", R + u"A"},
+        {"\xE2\x82\xE2\x82\xAC", R + u"\u20AC"},
+        {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
+         u"a" + R + R + R + u"b" + R + u"c" + R + R + u"d"},
+        {"abcdefgh\x80ijklmnop\xC3\xA9qrstuvwx", u"abcdefgh" + R + u"ijklmnop\u00E9qrstuvwx"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf8_to_utf16(c.input), c.expected) << testing::PrintToString(c.input);
+        EXPECT_FALSE(is_well_formed_utf8(c.input)) << testing::PrintToString(c.input);
+    }
+}
+
+TEST(Utf8Utf16, UnpairedSurrogatesBecomeReplacementOrKeepTheirOwnForm) {
+    const struct {
+        std::u16string input;
+        std::string replaced;
+        std::string kept;
+    } cases[] = {
+        {u"\xD800", "\xEF\xBF\xBD", "\xED\xA0\x80"},
+        {u"\xDFFF", "\xEF\xBF\xBD", "\xED\xBF\xBF"},
+        {u"\xD800" u"A", "\xEF\xBF\xBD" "A", "\xED\xA0\x80" "A"},
+        {u"A\xDBFF", "A\xEF\xBF\xBD", "A\xED\xAF\xBF"},
+        {u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xED\xB0\x80\xED\xA0\x80"},
+        {u"\xD83D\xD83D\xDE00", "\xEF\xBF\xBD\xF0\x9F\x98\x80", "\xED\xA0\xBD\xF0\x9F\x98\x80"},
+        {u"\xD83D\xDE00", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf16_to_utf8(c.input), c.replaced);
+        EXPECT_EQ(utf16_to_utf8_keeping_lone_surrogates(c.input), c.kept);
+    }
+}
+
+TEST(Utf8Utf16, InputEndsAtTheFirstZeroAndNullIsEmpty) {
+    EXPECT_EQ(utf8_to_utf16(std::string_view("ab\0cd", 5)), u"ab");
+    EXPECT_EQ(utf16_to_utf8(std::u16string_view(u"ab\0cd", 5)), "ab");
+    EXPECT_EQ(utf8_to_utf16(static_cast<const char*>(nullptr)), u"");
+    EXPECT_EQ(utf16_to_utf8(static_cast<const char16_t*>(nullptr)), "");
+    EXPECT_EQ(utf8_to_utf16(""), u"");
+}
