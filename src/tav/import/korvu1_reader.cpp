@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -12,6 +11,7 @@
 #include <boost/filesystem.hpp>
 
 #include "tav/frame/exceptions.hpp"
+#include "tav/port/paths.hpp"
 
 namespace Korvu2::Korvu1 {
 namespace {
@@ -213,55 +213,23 @@ void Walk(Source& source, Korvu1TAVBase& visitor) {
     }
 }
 
-// UTF-16 to UTF-8 for the file-system path. A lone surrogate or an embedded
-// zero cannot name a file here, so they give no path at all.
-std::optional<std::string> PathToUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c == 0) return std::nullopt;
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return std::nullopt;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 void Korvu1Reader::OpenAndRead(const std::u16string& path, Korvu1TAVBase& visitor) {
     namespace fs = boost::filesystem;
     if (path.empty()) throw std::runtime_error("no file name");
 
-    const std::optional<std::string> native = PathToUtf8(path);
-    if (!native) throw ZtkException(kFileErrorCode, "file not found");
+    // A zero unit would cut the name short and so name some other file.
+    if (path.find(u'\0') != std::u16string::npos) throw ZtkException(kFileErrorCode, "file not found");
+    const std::string native = TAV::port::wide_path_to_fs(path);
     boost::system::error_code ignored;
-    const fs::file_status status = fs::status(fs::path(*native), ignored);
+    const fs::file_status status = fs::status(fs::path(native), ignored);
     if (status.type() == fs::status_error || status.type() == fs::file_not_found)
         throw ZtkException(kFileErrorCode, "file not found");
 
     // A file that cannot be opened (a directory among them) has no header.
     std::ifstream in;
-    if (status.type() != fs::directory_file) in.open(*native, std::ios::in | std::ios::binary);
+    if (status.type() != fs::directory_file) in.open(native, std::ios::in | std::ios::binary);
     if (!in.is_open()) throw ZtkException(kFileErrorCode, kNotKorvu1);
     Read(in, visitor);
 }
