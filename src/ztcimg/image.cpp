@@ -9,7 +9,7 @@
 namespace ztcimg {
 
 std::unique_ptr<CImage> CImage::create(int32_t width, int32_t height, const std::vector<uint32_t>& data_types) {
-    if (data_types.empty() || data_types.size() > static_cast<size_t>(INT32_MAX))
+    if (data_types.empty() || data_types.size() > static_cast<size_t>(kMaxPlanes))
         throw std::invalid_argument("invalid plane count");
     // The whole image is checked against the bound before any plane is made.
     uint64_t total = 0;

@@ -19,11 +19,12 @@ extern "C" {
 
 ZTIMAGE ZtImageCreate(int32_t width, int32_t height, int32_t planes, uint32_t dataType) {
     return guarded<ZTIMAGE>(0, [&]() -> ZTIMAGE {
-        if (planes <= 0)
+        if (planes <= 0 || planes > kMaxPlanes)
             return 0;
-        // The size check comes before the word list is made for each plane.
+        // The whole size is checked before a word list is made for each plane.
         auto format = PixelFormat::describe(dataType);
-        if (!format || !plane_bytes(width, height, format->bytes))
+        auto bytes = format ? plane_bytes(width, height, format->bytes) : std::nullopt;
+        if (!bytes || !bounded_product(*bytes, static_cast<uint64_t>(planes)))
             return 0;
         return publish(CImage::create(width, height, std::vector<uint32_t>(static_cast<size_t>(planes), dataType)));
     });
@@ -31,7 +32,7 @@ ZTIMAGE ZtImageCreate(int32_t width, int32_t height, int32_t planes, uint32_t da
 
 ZTIMAGE ZtImageCreatePlanes(int32_t width, int32_t height, int32_t planes, const uint32_t* dataTypes) {
     return guarded<ZTIMAGE>(0, [&]() -> ZTIMAGE {
-        if (planes <= 0 || dataTypes == nullptr)
+        if (planes <= 0 || planes > kMaxPlanes || dataTypes == nullptr)
             return 0;
         // Every plane takes at least a byte per pixel: a plane count beyond
         // the size bound is refused before the caller's words are read.

@@ -10,6 +10,10 @@ namespace ztcimg {
 // yet it keeps every byte offset well inside int64_t and size_t.
 inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 34;
 
+// Planes of one image. Each plane costs bookkeeping besides its pixels, so
+// their number is bounded on its own.
+inline constexpr int32_t kMaxPlanes = 1 << 16;
+
 // a * b, or none if the product exceeds kMaxImageBytes.
 inline std::optional<uint64_t> bounded_product(uint64_t a, uint64_t b) {
     if (a != 0 && b > kMaxImageBytes / a)

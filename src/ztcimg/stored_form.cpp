@@ -56,7 +56,7 @@ std::unique_ptr<CImage> read_stored_form(const uint8_t* bytes, uint64_t length) 
     const int32_t width = in.get_i32("truncated header");
     const int32_t height = in.get_i32("truncated header");
     const int32_t planes = in.get_i32("truncated header");
-    if (width <= 0 || height <= 0 || planes <= 0)
+    if (width <= 0 || height <= 0 || planes <= 0 || planes > kMaxPlanes)
         throw stored_form_error("invalid image size");
     // Each plane needs its word and at least one pixel byte, so the plane
     // count is bounded by the blob before anything is reserved for it.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,15 +46,13 @@ TEST(ZtErrorFacilityTest, TheHandlerSeesEveryReportAndTheThreadKeepsTheLast) {
     EXPECT_EQ(function, nullptr);
     EXPECT_EQ(message, nullptr);
 
-    ZtReportErrorWithMessage(-5, "text", "TavThird");
-    EXPECT_TRUE(watch.count() == 4 && tav_test::last_report().message == "text");
     ZtClearLastError();
     EXPECT_EQ(ZtGetLastError(&function, &message), 0);
-    EXPECT_EQ(watch.count(), 4u);
+    EXPECT_EQ(watch.count(), 3u);
 
     ZtSetErrorHandler(nullptr, &seen);
     ZtReportError(1, "TavUnseen");
-    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen.size(), 3u);
 }
 
 TEST(ZtErrorFacilityTest, LastErrorAndCountBelongToTheReportingThread) {
@@ -93,23 +90,6 @@ TEST(ZtErrorFacilityTest, AReportFromInsideTheHandlerIsNotPassedBackToIt) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(watch.count(), 2u);
     EXPECT_EQ(tav_test::last_report().function, "FromHandler");
-}
-
-TEST(ZtErrorFacilityTest, HandlersCanBeSetWhileOtherThreadsReport) {
-    std::vector<std::thread> threads;
-    static std::atomic<int> calls{0};
-    auto count = [](void*, int32_t, const char*, const char*) { ++calls; };
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([] {
-            for (int k = 0; k < 2000; ++k)
-                ZtReportError(3, "TavThread");
-        });
-    for (int k = 0; k < 2000; ++k)
-        ZtSetErrorHandler(k % 2 ? +count : nullptr, nullptr);
-    for (auto& t : threads)
-        t.join();
-    ZtSetErrorHandler(nullptr, nullptr);
-    EXPECT_LE(calls.load(), 8000);
 }
 
 TEST(ZtImageReportsTest, FailingImageFunctionsReportNothing) {
