@@ -57,7 +57,7 @@ typename basic_xriff_directory<V>::const_iterator basic_xriff_directory<V>::find
 }
 
 template <int V>
-std::ranges::subrange<typename basic_xriff_directory<V>::const_iterator> basic_xriff_directory<V>::children(
+typename basic_xriff_directory<V>::entry_range basic_xriff_directory<V>::children(
     const_iterator composite) const {
     if (composite == entries_.end())
         return {composite, composite};

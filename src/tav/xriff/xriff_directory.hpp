@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <list>
 #include <memory>
-#include <ranges>
 #include <string>
 #include <vector>
 
@@ -35,6 +35,13 @@ public:
     };
     using entry_list = std::list<chunkdata_t>;
     using const_iterator = typename entry_list::const_iterator;
+    // A run of entries, usable in a range-for.
+    struct entry_range {
+        const_iterator first, last;
+        const_iterator begin() const { return first; }
+        const_iterator end() const { return last; }
+        bool empty() const { return first == last; }
+    };
 
     basic_xriff_directory();
     ~basic_xriff_directory();
@@ -58,7 +65,7 @@ public:
     // The first entry in file order with this type and name (all bytes), or end().
     const_iterator find(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name) const;
     // The entries after `composite` whose level is greater than its level.
-    std::ranges::subrange<const_iterator> children(const_iterator composite) const;
+    entry_range children(const_iterator composite) const;
 
     // Seeks to the position and reads n bytes.
     void read_at(uint64_t position, void* buffer, uint64_t n) { reader_.read_at(position, buffer, n); }

@@ -5,8 +5,7 @@
 namespace vxIO {
 
 namespace {
-// Payloads up to this size are skipped by reading through the stream buffer:
-// a seek discards the buffer and costs a system call per chunk.
+// Forward steps up to this size read through the stream buffer instead of seeking.
 constexpr uint64_t skip_by_reading_limit = 16 * 1024;
 } // namespace
 
@@ -97,6 +96,22 @@ template <int V>
 void basic_xriff_ifstream<V>::seek(uint64_t position) {
     typename basic_xriff_fstream<V>::lock_t lock(this->read_lock_);
     require_open();
+    // A short step forward reads through the stream buffer: a real seek
+    // discards the buffer and costs system calls, which adds up when the
+    // chunks of a file are walked or read one after another.
+    if (position >= pos_ && position <= size_ && in_->good()) {
+        const uint64_t ahead = position - pos_;
+        if (ahead == 0)
+            return;
+        const std::streamsize available = in_->rdbuf()->in_avail();
+        if (ahead <= skip_by_reading_limit && available > 0 && ahead <= static_cast<uint64_t>(available)) {
+            in_->ignore(static_cast<std::streamsize>(ahead));
+            const auto got = static_cast<uint64_t>(in_->gcount());
+            pos_ += got;
+            if (got == ahead)
+                return;
+        }
+    }
     in_->clear();
     // Past the end nothing can be read; the next read or parse_next says so.
     if (position <= size_) {
@@ -127,22 +142,6 @@ void basic_xriff_ifstream<V>::read_header() {
         throw std::xriff_io_error("xriff file format not compatible with this reader");
     read(bytes, sizeof bytes);
     this->file_name_ = xriff_fixed_string<16>::from_bytes(bytes);
-}
-
-template <int V>
-void basic_xriff_ifstream<V>::skip_payload(uint64_t payload_position, uint64_t size) {
-    if (pos_ == payload_position && size <= skip_by_reading_limit) {
-        in_->ignore(static_cast<std::streamsize>(size));
-        const auto got = static_cast<uint64_t>(in_->gcount());
-        pos_ += got;
-        if (got < size) {
-            if (in_->eof())
-                throw std::xriff_eof_error();
-            throw std::xriff_io_error("read failed");
-        }
-        return;
-    }
-    seek(payload_position + size);
 }
 
 template <int V>
@@ -179,7 +178,7 @@ bool basic_xriff_ifstream<V>::parse_next() {
     }
 
     if (type != xriff_type::composite)
-        skip_payload(position, size);
+        seek(position + size);
     return true;
 }
 

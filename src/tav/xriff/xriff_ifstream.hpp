@@ -61,8 +61,6 @@ public:
 
 private:
     void require_open() const;
-    // Moves from the payload start to the chunk's end.
-    void skip_payload(uint64_t payload_position, uint64_t size);
 
     std::unique_ptr<std::istringstream> memory_;
     std::istream* in_ = nullptr;
