@@ -5,26 +5,13 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
+#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 
 using tav_test::last_report;
 using tav_test::ReportWatch;
 
-TEST(CreateLabelType, ReturnsOneReferenceAndRefusesDimensionsBelowOne) {
-    const TAVLABELTYPE s = TavCreateLabelTypeString();
-    const TAVLABELTYPE v = TavCreateLabelTypeFloatVector(INT32_MAX);
-    for (TAVLABELTYPE t : {s, v}) {
-        ASSERT_NE(t, 0u);
-        EXPECT_EQ(ZtRefCount(t), 1);
-        EXPECT_EQ(IsTavLabelType(t), 1);
-        EXPECT_EQ(IsTavDataType(t), 0);
-    }
-    uint64_t dim = 0;
-    EXPECT_EQ(TavGetFloatVectorLabelDim(v, &dim), 0);
-    EXPECT_EQ(dim, uint64_t{INT32_MAX});
-    ZtRelease(s);
-    ZtRelease(v);
-
+TEST(CreateLabelTypeFloatVector, RefusesDimensionsBelowOne) {
     for (int32_t bad : {0, -1, INT32_MIN}) {
         ReportWatch watch;
         EXPECT_EQ(TavCreateLabelTypeFloatVector(bad), 0u);
@@ -40,9 +27,7 @@ TEST(CompareLabelTypes, StringsAreAllEqualVectorsByDimensionClassesCompareOne) {
     const struct {
         TAVLABELTYPE a, b;
         int32_t expected;
-    } cases[] = {
-        {s1, s1, 0}, {s1, s2, 0}, {v3, v3, 0}, {v3, v3b, 0}, {v3, v4, -1}, {v4, v3, -1}, {s1, v3, 1}, {v3, s1, 1},
-    };
+    } cases[] = {{s1, s1, 0}, {s1, s2, 0}, {v3, v3, 0}, {v3, v3b, 0}, {v3, v4, -1}, {v4, v3, -1}, {s1, v3, 1}, {v3, s1, 1}};
     for (const auto& c : cases) {
         ReportWatch watch;
         EXPECT_EQ(TavCompareLabelTypes(c.a, c.b), c.expected);
@@ -54,57 +39,40 @@ TEST(CompareLabelTypes, StringsAreAllEqualVectorsByDimensionClassesCompareOne) {
     }
 }
 
-TEST(LabelTypeHandles, EveryHandleArgumentIsRefusedWithInvalidArgument) {
-    const TAVLABELTYPE good = TavCreateLabelTypeFloatVector(2);
-    const TAVLABELTYPE released = TavCreateLabelTypeString();
-    ZtRelease(released);
-    const TAVDATATYPE dataType = TavCreateDataTypeFloatVector(2);
-    const ZTIMAGE image = ZtImageCreate(2, 2, 1, ZT_DT_U8);
+TEST(LabelTypeFunctions, RefuseBadHandlesStringDimensionAndNullOutputWithoutWriting) {
+    const TAVLABELTYPE vector = TavCreateLabelTypeFloatVector(INT32_MAX);
+    const TAVLABELTYPE string = TavCreateLabelTypeString();
+    const tav_test::BadHandles bad(TavCreateLabelTypeString(), {{"data type", TavCreateDataTypeFloatVector(2)},
+                                                                {"image", ZtImageCreate(2, 2, 1, ZT_DT_U8)}});
+    uint64_t dim = 77;
     const struct {
-        const char* what;
-        ZTHANDLE h;
-    } bad[] = {{"null", 0}, {"released", released}, {"made up", 0xDEADBEEF12345678ull},
-               {"data type", dataType}, {"image", image}};
-    for (const auto& b : bad) {
-        uint64_t dim = 77;
-        const struct {
-            const char* function;
-            std::function<int32_t()> call;
-        } calls[] = {
-            {"TavCompareLabelTypes", [&] { return TavCompareLabelTypes(b.h, good); }},
-            {"TavCompareLabelTypes", [&] { return TavCompareLabelTypes(good, b.h); }},
-            {"TavGetFloatVectorLabelDim", [&] { return TavGetFloatVectorLabelDim(b.h, &dim); }},
-        };
+        const char* function;
+        int32_t code;
+        std::function<int32_t(ZTHANDLE)> run;
+    } calls[] = {
+        {"TavCompareLabelTypes", TAV_E_INVALID_ARGUMENT, [&](ZTHANDLE h) { return TavCompareLabelTypes(h, vector); }},
+        {"TavCompareLabelTypes", TAV_E_INVALID_ARGUMENT, [&](ZTHANDLE h) { return TavCompareLabelTypes(vector, h); }},
+        {"TavGetFloatVectorLabelDim", TAV_E_INVALID_ARGUMENT, [&](ZTHANDLE h) { return TavGetFloatVectorLabelDim(h, &dim); }},
+    };
+    std::vector<tav_test::BadHandle> handles = bad.all();
+    for (const auto& b : handles)
         for (const auto& c : calls) {
             ReportWatch watch;
-            EXPECT_EQ(c.call(), TAV_E_INVALID_ARGUMENT) << c.function << " " << b.what;
-            EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, c.function)) << c.function << " " << b.what;
+            EXPECT_EQ(c.run(b.handle), c.code) << c.function << " " << b.what;
+            EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << b.what;
         }
-        EXPECT_EQ(dim, 77u);
+    ReportWatch watch;
+    EXPECT_EQ(TavGetFloatVectorLabelDim(string, &dim), TAV_E_INCOMPATIBLE);
+    EXPECT_TRUE(watch.one(TAV_E_INCOMPATIBLE, "TavGetFloatVectorLabelDim"));
+    EXPECT_EQ(dim, 77u);
+    ReportWatch watchNull;
+    EXPECT_EQ(TavGetFloatVectorLabelDim(vector, nullptr), TAV_E_INVALID_ARGUMENT);
+    EXPECT_TRUE(watchNull.one(TAV_E_INVALID_ARGUMENT, "TavGetFloatVectorLabelDim"));
+    EXPECT_EQ(TavGetFloatVectorLabelDim(vector, &dim), 0);
+    EXPECT_EQ(dim, uint64_t{INT32_MAX});
+    EXPECT_TRUE(bad.others_untouched());
+    for (TAVLABELTYPE t : {vector, string}) {
+        EXPECT_EQ(ZtRefCount(t), 1);
+        ZtRelease(t);
     }
-    for (ZTHANDLE h : {good, dataType, image}) {
-        EXPECT_EQ(ZtRefCount(h), 1);
-        ZtRelease(h);
-    }
-}
-
-TEST(GetFloatVectorLabelDim, StringTypeIsIncompatibleAndNullOutIsRefused) {
-    const TAVLABELTYPE s = TavCreateLabelTypeString();
-    const TAVLABELTYPE v = TavCreateLabelTypeFloatVector(5);
-    uint64_t dim = 77;
-    {
-        ReportWatch watch;
-        EXPECT_EQ(TavGetFloatVectorLabelDim(s, &dim), TAV_E_INCOMPATIBLE);
-        EXPECT_TRUE(watch.one(TAV_E_INCOMPATIBLE, "TavGetFloatVectorLabelDim"));
-        EXPECT_EQ(dim, 77u);
-    }
-    {
-        ReportWatch watch;
-        EXPECT_EQ(TavGetFloatVectorLabelDim(v, nullptr), TAV_E_INVALID_ARGUMENT);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, "TavGetFloatVectorLabelDim"));
-    }
-    EXPECT_EQ(ZtRefCount(s), 1);
-    EXPECT_EQ(ZtRefCount(v), 1);
-    ZtRelease(s);
-    ZtRelease(v);
 }
