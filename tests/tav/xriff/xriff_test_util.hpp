@@ -47,11 +47,6 @@ inline std::string read_file(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void write_file(const std::filesystem::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // A file path in the temp directory, removed when the object goes.
 class temp_path {
 public:
