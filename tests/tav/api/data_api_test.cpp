@@ -1,7 +1,5 @@
 #include <climits>
 #include <functional>
-#include <limits>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,14 +12,11 @@ using tav_test::ReportWatch;
 
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr const char* kOutside = "The input values lead to a feature window which is located partly outside the image";
-
 TAVDATA vector_data(std::vector<float> v) { return TavCreateVectorData(v.data(), v.size()); }
 
-double pixel(ZTIMAGE image, int32_t x, int32_t y, int32_t plane = 0) {
+double pixel(ZTIMAGE image, int32_t x, int32_t y) {
     double v = -1;
-    EXPECT_EQ(ZtImageGetPixel(image, plane, x, y, &v), 0);
+    EXPECT_EQ(ZtImageGetPixel(image, 0, x, y, &v), 0);
     return v;
 }
 
@@ -31,30 +26,23 @@ ZTIMAGE image_of(TAVDATA data) {
     return image;
 }
 
-TEST(CreateVectorData, RefusesNullAndEmptyValues) {
+TEST(VectorData, CreationAndBufferProtocol) {
     const float v[] = {1, 2, 3};
-    for (auto create : std::vector<std::function<TAVDATA()>>{[&] { return TavCreateVectorData(v, 0); },
-                                                             [&] { return TavCreateVectorData(nullptr, 3); }}) {
-        ReportWatch watch;
-        EXPECT_EQ(create(), 0u);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, "TavCreateVectorData"));
-    }
-    const TAVDATA d = TavCreateVectorData(v, 3);
-    EXPECT_EQ(ZtRefCount(d), 1);
-    EXPECT_EQ(IsTavData(d), 1);
-    ZtRelease(d);
-}
+    ReportWatch watch;
+    EXPECT_EQ(TavCreateVectorData(v, 0), 0u);
+    EXPECT_EQ(TavCreateVectorData(nullptr, 3), 0u);
+    EXPECT_EQ(watch.count(), 2u);
+    EXPECT_EQ(last_report().function, "TavCreateVectorData");
 
-TEST(GetFloatVectorData, BufferProtocol) {
     const TAVDATA d = vector_data({1, 2, 3, 4, 5});
     float buffer[8] = {9, 9, 9, 9, 9, 9, 9, 9};
     uint64_t count = 0;
     EXPECT_EQ(TavGetFloatVectorData(d, nullptr, &count), 0);
     EXPECT_EQ(count, 5u);
     count = 4;
-    ReportWatch watch;
+    ReportWatch small;
     EXPECT_EQ(TavGetFloatVectorData(d, buffer, &count), TAV_E_BUFFER_TOO_SMALL);
-    EXPECT_TRUE(watch.one(TAV_E_BUFFER_TOO_SMALL, "TavGetFloatVectorData"));
+    EXPECT_TRUE(small.one(TAV_E_BUFFER_TOO_SMALL, "TavGetFloatVectorData"));
     EXPECT_EQ(count, 4u);
     EXPECT_EQ(buffer[0], 9.0f);
     count = 8;
@@ -80,74 +68,68 @@ protected:
 
 TEST_F(ImageData, CreationValidatesTheArea) {
     struct Case {
-        int32_t left, top, width, height;
-        int32_t code;
+        int32_t left, top, width, height, code;
     } cases[] = {
         {0, 0, 6, 4, 0},
         {2, 1, 3, 2, 0},
         {1, 0, 6, 4, TAV_E_INVALID_VALUE},
         {-1, 0, 1, 1, TAV_E_INVALID_VALUE},
-        {0, -1, 1, 1, TAV_E_INVALID_VALUE},
         {0, 1, 6, 4, TAV_E_INVALID_VALUE},
         {1, 0, INT32_MAX, 1, TAV_E_INVALID_VALUE}, // left + width must not wrap
         {0, 0, 0, 4, TAV_E_FAILURE},               // an empty area is the image library's failure
-        {0, 0, 6, -1, TAV_E_FAILURE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.left << "," << c.top << " " << c.width << "x" << c.height);
         ReportWatch watch;
         const TAVDATA d = TavCreateImageData(image_, c.left, c.top, c.width, c.height);
         EXPECT_EQ(ZtRefCount(image_), 1);
-        if (c.code == 0) {
-            ASSERT_NE(d, 0u);
-            EXPECT_TRUE(watch.none());
-            EXPECT_EQ(ZtRefCount(d), 1);
-            const ZTIMAGE held = image_of(d);
-            EXPECT_EQ(ZtImageWidth(held), c.width);
-            EXPECT_EQ(pixel(held, 0, 0), c.left + 10 * c.top);
-            ZtRelease(d);
+        if (c.code != 0) {
+            EXPECT_EQ(d, 0u);
+            EXPECT_TRUE(watch.one(c.code, "TavCreateImageData"));
+            EXPECT_EQ(last_report().message,
+                      c.code == TAV_E_INVALID_VALUE
+                          ? "The input values lead to a feature window which is located partly outside the image"
+                          : "");
             continue;
         }
-        EXPECT_EQ(d, 0u);
-        EXPECT_TRUE(watch.one(c.code, "TavCreateImageData"));
-        EXPECT_EQ(last_report().message, c.code == TAV_E_INVALID_VALUE ? kOutside : "");
+        ASSERT_NE(d, 0u);
+        EXPECT_TRUE(watch.none());
+        EXPECT_EQ(ZtRefCount(d), 1);
+        EXPECT_EQ(ZtImageWidth(image_of(d)), c.width);
+        EXPECT_EQ(pixel(image_of(d), 0, 0), c.left + 10 * c.top);
+        ZtRelease(d);
     }
 }
 
-TEST_F(ImageData, KeepsAPrivateCopy) {
-    const TAVDATA whole = TavCreateImageData(image_, 0, 0, 6, 4);
-    const TAVDATA part = TavCreateImageData(image_, 1, 1, 2, 2);
+TEST_F(ImageData, KeepsAPrivateCopyAndLendsItsImage) {
+    const TAVDATA whole = TavCreateImageData(image_, 0, 0, 6, 4), part = TavCreateImageData(image_, 1, 1, 2, 2);
     ZtImageSetPixel(image_, 0, 1, 1, 200);
     EXPECT_EQ(pixel(image_of(whole), 1, 1), 11);
     EXPECT_EQ(pixel(image_of(part), 0, 0), 11);
-    ZtRelease(whole);
-    ZtRelease(part);
-}
 
-TEST_F(ImageData, GetterLendsTheSameHandle) {
-    const TAVDATA d = TavCreateImageData(image_, 0, 0, 6, 4);
-    const ZTIMAGE first = image_of(d);
-    const int64_t refs = ZtRefCount(first);
-    EXPECT_EQ(image_of(d), first);
-    EXPECT_EQ(ZtRefCount(first), refs);
+    const ZTIMAGE lent = image_of(whole);
+    const int64_t refs = ZtRefCount(lent);
+    EXPECT_EQ(image_of(whole), lent);
+    EXPECT_EQ(ZtRefCount(lent), refs);
+    EXPECT_EQ(TavGetImageData(whole, nullptr), TAV_E_INVALID_ARGUMENT);
+
+    // Each data class refuses the other's getter.
     const TAVDATA v = vector_data({1});
     ZTIMAGE out = 77;
+    uint64_t count = 0;
     ReportWatch watch;
     EXPECT_EQ(TavGetImageData(v, &out), TAV_E_INCOMPATIBLE);
     EXPECT_TRUE(watch.one(TAV_E_INCOMPATIBLE, "TavGetImageData"));
     EXPECT_EQ(out, 77u);
-    EXPECT_EQ(TavGetImageData(d, nullptr), TAV_E_INVALID_ARGUMENT);
-    uint64_t count = 0;
-    EXPECT_EQ(TavGetFloatVectorData(d, nullptr, &count), TAV_E_INCOMPATIBLE);
-    ZtRelease(d);
-    ZtRelease(v);
+    EXPECT_EQ(TavGetFloatVectorData(whole, nullptr, &count), TAV_E_INCOMPATIBLE);
+    for (ZTHANDLE h : {whole, part, v})
+        ZtRelease(h);
 }
 
-TEST_F(ImageData, CompareData) {
-    const TAVDATA a = TavCreateImageData(image_, 0, 0, 6, 4);
-    const TAVDATA b = TavCreateImageData(image_, 0, 0, 6, 4);
-    const TAVDATA smaller = TavCreateImageData(image_, 0, 0, 5, 4);
-    const TAVDATA v = vector_data({1});
+TEST_F(ImageData, CompareAndCompatibility) {
+    const TAVDATA a = TavCreateImageData(image_, 0, 0, 6, 4), b = TavCreateImageData(image_, 0, 0, 6, 4);
+    const TAVDATA smaller = TavCreateImageData(image_, 0, 0, 5, 4), v = vector_data({1, 2, 3});
+    ReportWatch watch;
     EXPECT_EQ(TavCompareData(a, b), 0);
     EXPECT_EQ(TavCompareData(a, smaller), -1);
     EXPECT_EQ(TavCompareData(a, v), 1);
@@ -156,48 +138,25 @@ TEST_F(ImageData, CompareData) {
     EXPECT_EQ(TavCompareData(a, b), -1);
 
     struct Case {
-        std::vector<float> x, y;
-        int32_t expected;
-    } cases[] = {
-        {{1, 2}, {1, 2, 3}, -1}, {{0.0f}, {-0.0f}, 0}, {{kNaN}, {kNaN}, -1}, {{1, 2}, {1, 2}, 0}, {{1, 2}, {1, 3}, -1},
-    };
-    for (const Case& c : cases) {
-        const TAVDATA x = vector_data(c.x), y = vector_data(c.y);
-        ReportWatch watch;
-        EXPECT_EQ(TavCompareData(x, y), c.expected);
-        EXPECT_TRUE(watch.none());
-        ZtRelease(x);
-        ZtRelease(y);
-    }
-    for (ZTHANDLE h : {a, b, smaller, v})
-        ZtRelease(h);
-}
-
-TEST(VerifyDataCompatibility, ByGeometryPixelTypeAndDimension) {
-    const ZTIMAGE image = ZtImageCreate(64, 48, 1, ZT_DT_S16);
-    const TAVDATA d = TavCreateImageData(image, 0, 0, 64, 48);
-    const TAVDATA v = vector_data({1, 2, 3});
-    struct Case {
         TAVDATA data;
         TAVDATATYPE type;
         int32_t expected;
     } cases[] = {
-        {d, TavCreateDataTypeImage(64, 48, 1, ZT_DT_S16 | 0x1000, 3, 3, 5, 5, 1, 1), 1},
-        {d, TavCreateDataTypeImageEx(64, 48, 1, ZT_DT_U16, 0, 0), 0},
-        {d, TavCreateDataTypeImageEx(64, 48, 2, ZT_DT_S16, 0, 0), 0},
-        {d, TavCreateDataTypeImageEx(48, 64, 1, ZT_DT_S16, 0, 0), 0},
-        {d, TavCreateDataTypeFloatVector(3), 0},
+        {a, TavCreateDataTypeImage(6, 4, 1, ZT_DT_U8 | 0x1000, 1, 1, 2, 2, 1, 1), 1},
+        {a, TavCreateDataTypeImageEx(6, 4, 1, ZT_DT_S8, 0, 0), 0},
+        {a, TavCreateDataTypeImageEx(6, 4, 2, ZT_DT_U8, 0, 0), 0},
+        {a, TavCreateDataTypeImageEx(4, 6, 1, ZT_DT_U8, 0, 0), 0},
+        {a, TavCreateDataTypeFloatVector(3), 0},
         {v, TavCreateDataTypeFloatVector(3), 1},
         {v, TavCreateDataTypeFloatVector(4), 0},
-        {v, TavCreateDataTypeImageEx(64, 48, 1, ZT_DT_S16, 0, 0), 0},
+        {v, TavCreateDataTypeImageEx(6, 4, 1, ZT_DT_U8, 0, 0), 0},
     };
     for (const Case& c : cases) {
-        ReportWatch watch;
         EXPECT_EQ(TavVerifyDataCompatibility(c.data, c.type), c.expected);
-        EXPECT_TRUE(watch.none());
         ZtRelease(c.type);
     }
-    for (ZTHANDLE h : {image, d, v})
+    EXPECT_TRUE(watch.none());
+    for (ZTHANDLE h : {a, b, smaller, v})
         ZtRelease(h);
 }
 
@@ -208,42 +167,39 @@ TEST(DataFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
     const TAVLABEL label = TavCreateStringLabel("a");
     const ZTIMAGE image = ZtImageCreate(2, 2, 1, ZT_DT_U8);
     const TAVDATA released = vector_data({2});
-    ZtRelease(released);
     const TAVDATATYPE released_type = TavCreateDataTypeFloatVector(1);
-    ZtRelease(released_type);
     const ZTIMAGE released_image = ZtImageCreate(2, 2, 1, ZT_DT_U8);
-    ZtRelease(released_image);
+    for (ZTHANDLE h : {released, released_type, released_image})
+        ZtRelease(h);
     const ZTHANDLE made_up = 0x00DEAD0000BEEF01ull;
-
+    const std::vector<ZTHANDLE> not_data = {0, released, made_up, type, label, image};
+    const std::vector<ZTHANDLE> not_types = {0, released_type, made_up, data, label, image};
+    const std::vector<ZTHANDLE> not_images = {0, released_image, made_up, data, label, type};
     uint64_t count = 0;
     ZTIMAGE out = 0;
     struct Case {
         const char* function;
         int32_t code;
-        std::vector<ZTHANDLE> bad;
-        std::function<int64_t(ZTHANDLE)> call; // a handle result is compared with 0
+        const std::vector<ZTHANDLE>& bad;
+        std::function<int32_t(ZTHANDLE)> call;
     } cases[] = {
-        {"TavGetFloatVectorData", TAV_E_INVALID_ARGUMENT, {0, released, made_up, type, label, image},
+        {"TavGetFloatVectorData", TAV_E_INVALID_ARGUMENT, not_data,
          [&](ZTHANDLE h) { return TavGetFloatVectorData(h, nullptr, &count); }},
-        {"TavCompareData", TAV_E_INVALID_ARGUMENT, {0, released, made_up, type, label, image},
-         [&](ZTHANDLE h) { return TavCompareData(h, data); }},
-        {"TavCompareData", TAV_E_INVALID_ARGUMENT, {0, released, made_up, type, label, image},
-         [&](ZTHANDLE h) { return TavCompareData(data, h); }},
-        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, {0, released, made_up, type, label, image},
+        {"TavCompareData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavCompareData(h, data); }},
+        {"TavCompareData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavCompareData(data, h); }},
+        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, not_data,
          [&](ZTHANDLE h) { return TavVerifyDataCompatibility(h, type); }},
-        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, {0, released_type, made_up, data, label, image},
+        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, not_types,
          [&](ZTHANDLE h) { return TavVerifyDataCompatibility(data, h); }},
-        {"TavGetImageData", TAV_E_INVALID_ARGUMENT, {0, released, made_up, type, label, image},
-         [&](ZTHANDLE h) { return TavGetImageData(h, &out); }},
-        {"TavCreateImageData", TAV_E_INVALID_IMAGE, {0, released_image, made_up, data, label, type},
+        {"TavGetImageData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavGetImageData(h, &out); }},
+        {"TavCreateImageData", TAV_E_INVALID_IMAGE, not_images,
          [&](ZTHANDLE h) { return TavCreateImageData(h, 0, 0, 1, 1) == 0 ? TAV_E_INVALID_IMAGE : 0; }},
     };
     for (const Case& c : cases)
         for (ZTHANDLE h : c.bad) {
-            SCOPED_TRACE(testing::Message() << c.function << " " << std::hex << h);
             ReportWatch watch;
-            EXPECT_EQ(c.call(h), c.code);
-            EXPECT_TRUE(watch.one(c.code, c.function));
+            EXPECT_EQ(c.call(h), c.code) << c.function << " " << h;
+            EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << h;
             for (ZTHANDLE live : {data, type, label, image})
                 EXPECT_EQ(ZtRefCount(live), 1);
         }
