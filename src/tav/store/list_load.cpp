@@ -1,0 +1,301 @@
+#include "tav/store/list_load.hpp"
+
+#include <cerrno>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tav/frame/error_codes.hpp"
+#include "tav/list/sample_image_list.hpp"
+#include "tav/samples/data_float32_vector.hpp"
+#include "tav/samples/data_image.hpp"
+#include "tav/samples/label_float32_vector.hpp"
+#include "tav/samples/label_string.hpp"
+#include "tav/store/list_file_layout.hpp"
+#include "tav/store/systemtime_stream.hpp"
+#include "tav/frame/make_object.hpp"
+#include "tav/types/type_words.hpp"
+
+namespace Korvu2::TAV::store {
+
+using namespace Objects;
+using Directory = vxIO::xriff_directory;
+using Entry = Directory::chunkdata_t;
+namespace chunk = vxIO::xriff_type;
+
+namespace {
+
+[[noreturn]] void corrupt() { throw std::xriff_io_error(kCorruptFile); }
+
+const Entry* find(const Directory& directory, const vxIO::xriff_fixed_string<8>& type,
+                  const vxIO::xriff_fixed_string<16>& name = {}) {
+    auto it = directory.find(type, name);
+    return it == directory.end() ? nullptr : &*it;
+}
+
+StoredPayload view(const std::vector<char>& bytes) { return {bytes.data(), bytes.size()}; }
+
+// The payload as 32-bit words; its size must be a whole number of units of
+// `unit` bytes (4 for a word, 8 for a pair).
+std::vector<uint32_t> read_words(Directory& directory, const Entry& entry, uint64_t unit) {
+    if (entry.size % unit != 0)
+        corrupt();
+    const std::vector<char> bytes = directory.read_payload(entry);
+    std::vector<uint32_t> words(bytes.size() / 4);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = type_words::word_at(reinterpret_cast<const uint8_t*>(bytes.data()), i);
+    return words;
+}
+
+SharedHandle<ITavLabelType> make_label_type(Directory& directory) {
+    const Entry* entry = find(directory, chunk::label_type);
+    if (entry == nullptr)
+        throw std::runtime_error(kInvalidTypeDescriptors);
+    const std::vector<char> bytes = directory.read_payload(*entry);
+    switch (type_words::stored_type_enum(bytes.data(), bytes.size()).value_or(-1)) {
+    case CLabelTypeString::kTypeEnum:
+        return make_object<CLabelTypeString>(bytes.data(), bytes.size());
+    case CLabelTypeFloat32Vector::kTypeEnum:
+        return make_object<CLabelTypeFloat32Vector>(bytes.data(), bytes.size());
+    default:
+        throw std::runtime_error(kInvalidTypeDescriptors);
+    }
+}
+
+SharedHandle<ITavDataType> make_data_type(Directory& directory) {
+    const Entry* entry = find(directory, chunk::data_type);
+    if (entry == nullptr)
+        throw std::runtime_error(kInvalidTypeDescriptors);
+    const std::vector<char> bytes = directory.read_payload(*entry);
+    switch (type_words::stored_type_enum(bytes.data(), bytes.size()).value_or(-1)) {
+    case CDataTypeImage::kTypeEnum:
+        return make_object<CDataTypeImage>(bytes.data(), bytes.size());
+    case CDataTypeFloat32Vector::kTypeEnum:
+        return make_object<CDataTypeFloat32Vector>(bytes.data(), bytes.size());
+    default:
+        throw std::runtime_error(kInvalidTypeDescriptors);
+    }
+}
+
+std::optional<SYSTEMTIME> read_time(Directory& directory, const vxIO::xriff_fixed_string<16>& name) {
+    const Entry* entry = find(directory, chunk::system_time, name);
+    if (entry == nullptr)
+        return std::nullopt;
+    SYSTEMTIME time;
+    directory.read_at(*entry, &time, sizeof time);
+    return time;
+}
+
+// A data entry from one child of "TavData"; empty when the child is not one.
+SharedHandle<ITavData> make_data(const Entry& entry, const std::vector<char>& bytes) {
+    try {
+        if (entry.type == chunk::image)
+            return make_object<CDataImage>(view(bytes));
+        if (entry.type == chunk::array_f32)
+            return make_object<CDataFloat32Vector>(view(bytes));
+    } catch (const invalid_stored_form&) {
+    }
+    return {};
+}
+
+SharedHandle<ITavLabel> make_label(const Entry& entry, const std::vector<char>& bytes) {
+    try {
+        if (entry.type == chunk::text_utf8)
+            return make_object<CLabelString>(view(bytes));
+        if (entry.type == chunk::array_f32)
+            return make_object<CLabelFloat32Vector>(view(bytes));
+    } catch (const invalid_stored_form&) {
+    }
+    return {};
+}
+
+// Every child of the composite (grandchildren included) must become an entry
+// that fits the list's type.
+template <class Make, class Fits, class Append>
+void read_entries(Directory& directory, const vxIO::xriff_fixed_string<16>& name, Make make, Fits fits,
+                  Append append) {
+    auto composite = directory.find(chunk::composite, name);
+    if (composite == directory.end())
+        return;
+    for (const Entry& child : directory.children(composite)) {
+        auto object = make(child, directory.read_payload(child));
+        if (!object || !fits(*object))
+            corrupt();
+        append(std::move(object));
+    }
+}
+
+void read_links(Directory& directory, CSampleImageListBase& list) {
+    const Entry* entry = find(directory, chunk::array_u32, kReferencesName);
+    if (entry == nullptr)
+        return;
+    const std::vector<uint32_t> pairs = read_words(directory, *entry, 8);
+    const std::size_t labels = list.LabelCount();
+    const std::size_t data = list.DataCount();
+
+    // Checked in full before the first link, so that each label's references
+    // can be reserved at their final size.
+    std::vector<std::size_t> per_label(labels);
+    std::vector<bool> linked(data);
+    for (std::size_t i = 0; i < pairs.size(); i += 2) {
+        const uint32_t l = pairs[i], d = pairs[i + 1];
+        // A data entry in two pairs would sit in two labels' references.
+        if (l >= labels || d >= data || linked[d])
+            corrupt();
+        linked[d] = true;
+        ++per_label[l];
+    }
+    for (std::size_t l = 0; l < labels; ++l)
+        list.LabelAt(l)->DataReferences().reserve(per_label[l]);
+    for (std::size_t i = 0; i < pairs.size(); i += 2)
+        list.Link(pairs[i], pairs[i + 1]);
+}
+
+void read_excluded(Directory& directory, CSampleImageListBase& list) {
+    const Entry* entry = find(directory, chunk::array_u32, kExcludedName);
+    if (entry == nullptr)
+        return;
+    for (uint32_t l : read_words(directory, *entry, 4)) {
+        if (l >= list.LabelCount())
+            corrupt();
+        list.LabelAt(l)->SetExcluded(true);
+    }
+}
+
+// Mask data that cannot be read or does not fit the data type is dropped.
+void read_mask(Directory& directory, CSampleImageListBase& list) {
+    const bool image = list.DataType().TypeEnum() == CDataTypeImage::kTypeEnum;
+    const Entry* entry = find(directory, image ? chunk::image : chunk::array_f32, kMaskName);
+    if (entry == nullptr)
+        return;
+    SharedHandle<ITavData> mask = make_data(*entry, directory.read_payload(*entry));
+    if (mask && mask->VerifyCompatibility(list.DataType()))
+        list.SetMaskData(std::move(mask));
+}
+
+// The first text chunk at or after "TavInfo2", whatever its name and level.
+void read_comment(Directory& directory, CSampleImageListBase& list) {
+    auto it = directory.find(chunk::composite, kInfoName);
+    for (; it != directory.end(); ++it) {
+        if (it->type == chunk::text_utf8) {
+            const std::vector<char> bytes = directory.read_payload(*it);
+            list.SetComment(std::string(bytes.begin(), bytes.end()));
+            return;
+        }
+    }
+}
+
+// The file's content, read in one piece: the load then seeks and reads in
+// memory instead of costing system calls per chunk.
+std::string read_file(const std::string& fs_path) {
+    int fd;
+    do
+        fd = ::open(fs_path.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw std::xriff_io_error("file open error");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw std::xriff_io_error("file open error");
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw std::xriff_io_error("read failed");
+        if (got == 0)
+            break; // the file shrank meanwhile: what is there is the file
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+LoadResult load(Directory& directory) {
+    // The form of the list: both type chunks must be there and lead with a known enum.
+    const Entry* data_type = find(directory, chunk::data_type);
+    const Entry* label_type = find(directory, chunk::label_type);
+    if (data_type == nullptr || label_type == nullptr)
+        return {ErrInvalidOperation, {}};
+    uint32_t data_enum = 0, label_enum = 0;
+    try {
+        directory.read_at(*data_type, &data_enum, 4);
+        directory.read_at(*label_type, &label_enum, 4);
+    } catch (...) {
+        return {ErrFile, {}};
+    }
+    if (data_enum > 1 || label_enum > 1)
+        return {ErrInvalidOperation, {}};
+
+    SharedHandle<ITav> list;
+    try {
+        list = build_list(directory);
+    } catch (...) {
+        return {ErrFile, {}};
+    }
+    if (!list)
+        return {ErrInvalidOperation, {}};
+    return {0, std::move(list)};
+}
+
+template <class Open>
+LoadResult open_and_load(Open open) {
+    Directory directory;
+    try {
+        open(directory);
+        directory.read_header();
+        directory.build();
+    } catch (...) {
+        return {ErrFile, {}};
+    }
+    return load(directory);
+}
+
+} // namespace
+
+SharedHandle<ITav> build_list(Directory& directory) {
+    SharedHandle<ITavLabelType> label_type = make_label_type(directory);
+    SharedHandle<ITavDataType> data_type = make_data_type(directory);
+    SharedHandle<ITav> handle = make_list(label_type, data_type);
+    if (!handle)
+        return {};
+    CSampleImageListBase& list = AsList(*handle);
+
+    // The list was made just now: its own times are the time of loading.
+    const SYSTEMTIME creation = read_time(directory, kCreationTimeName).value_or(list.CreationTime());
+    const SYSTEMTIME modification = read_time(directory, kModificationTimeName).value_or(list.ModificationTime());
+    list.SetTimes(creation, modification);
+
+    read_entries(
+        directory, kDataName, make_data, [&](const ITavData& d) { return d.VerifyCompatibility(*data_type); },
+        [&](SharedHandle<ITavData> d) { list.AppendData(std::move(d)); });
+    read_entries(
+        directory, kLabelsName, make_label, [&](const ITavLabel& l) { return l.VerifyCompatibility(*label_type); },
+        [&](SharedHandle<ITavLabel> l) { list.AppendLabel(std::move(l)); });
+    read_links(directory, list);
+    read_excluded(directory, list);
+    read_mask(directory, list);
+    read_comment(directory, list);
+    list.RecheckOrder();
+    return handle;
+}
+
+LoadResult load_list_file(const std::string& fs_path) {
+    return open_and_load([&](Directory& directory) { directory.open_memory(read_file(fs_path)); });
+}
+
+LoadResult load_list_bytes(std::string bytes) {
+    return open_and_load([&](Directory& directory) { directory.open_memory(std::move(bytes)); });
+}
+
+} // namespace Korvu2::TAV::store
