@@ -1,5 +1,6 @@
 #include "tav/list/sample_image_list_base.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -9,6 +10,14 @@
 namespace Korvu2::TAV::Objects {
 
 namespace {
+
+// Room for one more element, growing geometrically, so that the append
+// after it cannot fail.
+template <class T>
+void reserve_one_more(std::vector<T>& items) {
+    if (items.size() == items.capacity())
+        items.reserve(std::max<std::size_t>(4, 2 * items.size()));
+}
 
 // A label that equals itself has a place in IsLess's order.
 bool is_regular(const ITavLabel& label) {
@@ -156,7 +165,7 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
     ITavData& itemObject = *item;
     LinkHandle<ITavLabel> labelLink(targetHandle);
     LinkHandle<ITavData> dataLink(item.handle());
-    target.DataReferences().reserve(target.DataReferences().size() + 1);
+    reserve_one_more(target.DataReferences());
 
     data_.push_back(std::move(item));
     if (!match) {
@@ -252,7 +261,7 @@ void CSampleImageListBase::Link(std::size_t labelIndex, std::size_t dataIndex) {
     const SharedHandle<ITavLabel>& label = labels_[labelIndex];
     ITavData& item = *data_[dataIndex];
     auto& references = label->DataReferences();
-    references.reserve(references.size() + 1);
+    reserve_one_more(references);
     if (item.LabelLink().handle() != label.handle())
         item.SetLabelLink(LinkHandle<ITavLabel>(label.handle()));
     references.push_back(LinkHandle<ITavData>(data_[dataIndex].handle()));
