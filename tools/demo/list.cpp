@@ -1,0 +1,100 @@
+// Builds a small list in memory through the public functions and prints a
+// summary: types, labels with their items, statistics, comment and times.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <tav/tav.h>
+
+namespace {
+
+std::string label_text(TAVLABEL label) {
+    uint64_t size = 0;
+    if (TavGetStringLabel(label, nullptr, &size) != 0)
+        return "?";
+    std::string text(size, '\0');
+    TavGetStringLabel(label, text.data(), &size);
+    text.pop_back();
+    return text;
+}
+
+std::string data_text(TAVDATA data) {
+    uint64_t count = 0;
+    TavGetFloatVectorData(data, nullptr, &count);
+    std::vector<float> values(count);
+    TavGetFloatVectorData(data, values.data(), &count);
+    std::string text = "(";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%s%g", i ? ", " : "", values[i]);
+        text += number;
+    }
+    return text + ")";
+}
+
+void print_time(const char* what, const SYSTEMTIME& t) {
+    std::printf("%-13s %04u-%02u-%02u %02u:%02u:%02u.%03u\n", what, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond, t.wMilliseconds);
+}
+
+} // namespace
+
+int main() {
+    TAVLABELTYPE labelType = TavCreateLabelTypeString();
+    TAVDATATYPE dataType = TavCreateDataTypeFloatVector(2);
+    TAV list = TavCreate(labelType, dataType);
+    if (list == 0) {
+        std::fprintf(stderr, "could not create a list\n");
+        return 1;
+    }
+    struct Sample {
+        const char* name;
+        float x, y;
+    } samples[] = {{"pear", 0.9f, 0.2f}, {"apple", 0.1f, 0.8f}, {"pear", 0.8f, 0.3f},
+                   {"fig", 0.5f, 0.5f},  {"apple", 0.2f, 0.7f}, {"pear", 0.7f, 0.1f}};
+    for (const Sample& s : samples) {
+        const float values[2] = {s.x, s.y};
+        TAVLABEL label = TavCreateStringLabel(s.name);
+        TAVDATA data = TavCreateVectorData(values, 2);
+        if (TavAddItem(list, data, label) != 0)
+            std::fprintf(stderr, "could not add %s\n", s.name);
+        ZtRelease(label);
+        ZtRelease(data);
+    }
+    TavSetComment(list, "fruit measured by two features");
+    // Deleting "fig"'s only item takes the label with it.
+    TavDeleteData(list, 3);
+
+    std::printf("list: label type %d (string), data type %d (float vector)\n", TavGetLabelTypeEnum(list),
+                TavGetDataTypeEnum(list));
+    std::printf("%d data items, %d labels (sorted)\n", TavGetNumDataEntries(list), TavGetNumLabelEntries(list));
+    for (int32_t i = 0; i < TavGetNumLabelEntries(list); ++i) {
+        TAVLABEL label = TavGetLabel(list, i);
+        std::printf("  label %d \"%s\":", i, label_text(label).c_str());
+        for (int32_t j = 0; j < TavGetNumDataReferences(label); ++j) {
+            TAVDATA data = TavGetDataReference(label, j);
+            std::printf(" #%d %s", TavGetDataIndex(list, data), data_text(data).c_str());
+        }
+        std::printf("\n");
+    }
+    int64_t labels = 0, least = 0, most = 0;
+    double mean = 0;
+    TavGetStatistics(list, &labels, &least, &most, &mean);
+    std::printf("items per label: min %lld, max %lld, mean %.2f\n", static_cast<long long>(least),
+                static_cast<long long>(most), mean);
+    uint64_t size = 0;
+    TavGetComment(list, nullptr, &size);
+    std::string comment(size, '\0');
+    TavGetComment(list, comment.data(), &size);
+    std::printf("comment: %s\n", comment.c_str());
+    SYSTEMTIME created{}, modified{};
+    TavGetCreationDate(list, &created);
+    TavGetModificationDate(list, &modified);
+    print_time("created:", created);
+    print_time("modified:", modified);
+
+    for (ZTHANDLE h : {list, labelType, dataType})
+        ZtRelease(h);
+    return 0;
+}
