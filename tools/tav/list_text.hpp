@@ -1,0 +1,31 @@
+// Reading the values of labels, data and list metadata as text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <tav/tav.h>
+
+namespace tavtool {
+
+struct LabelValue {
+    bool is_text = false;
+    std::string text;          // string labels (UTF-8)
+    std::vector<float> values; // vector labels
+};
+
+LabelValue label_value(TAVLABEL label);
+// The text itself, or the values joined by commas.
+std::string label_display(const LabelValue& value);
+// Null when the data item is an image.
+std::optional<std::vector<float>> vector_values(TAVDATA data);
+// "image 24x24, 1 plane, u8" or "vector[4]: 0.5 1 2 3"; at most `shown` values.
+std::string describe_data(TAVDATA data, size_t shown = 6);
+// "u8", "f32", ... or the word in hex.
+std::string pixel_type_name(uint32_t type);
+std::string format_time(const SYSTEMTIME& time);
+std::string format_float(float value);
+std::string list_comment(TAV list);
+
+} // namespace tavtool

@@ -1,0 +1,65 @@
+// tav: looks into list files, builds them from image folders, converts
+// version-1 files and edits comments and excluded flags, through the C API.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "command.hpp"
+
+using namespace tavtool;
+
+namespace {
+
+const std::vector<const Command*>& all_commands() {
+    static const std::vector<const Command*> commands{
+        &kInfoCommand,          &kLsCommand,     &kVerifyCommand,     &kImportKorvuCommand,
+        &kCreateFromDirCommand, &kExportCommand, &kSetCommentCommand, &kExcludeCommand};
+    return commands;
+}
+
+void print_usage(std::FILE* to) {
+    std::fprintf(to, "usage: tav COMMAND [ARGS] (tav COMMAND --help for more)\n\ncommands:\n");
+    for (const Command* c : all_commands())
+        std::fprintf(to, "  %-16s %s\n", c->name.c_str(), c->summary.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        print_usage(stderr);
+        return kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        print_usage(stdout);
+        return kExitOk;
+    }
+    const Command* command = nullptr;
+    for (const Command* c : all_commands())
+        if (c->name == name)
+            command = c;
+    if (!command) {
+        std::fprintf(stderr, "tav: unknown command '%s' (tav --help lists them)\n", name.c_str());
+        return kExitUsage;
+    }
+    try {
+        Args args(argc, argv, 2, command->options);
+        if (args.help()) {
+            std::fputs(command->help.c_str(), stdout);
+            return kExitOk;
+        }
+        return command->run(args);
+    } catch (const Failure& e) {
+        std::cout.flush();
+        std::fprintf(stderr, "tav: %s: %s\n", name.c_str(), e.what());
+        return e.status();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tav: %s: out of memory\n", name.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tav: %s: %s\n", name.c_str(), e.what());
+    }
+    return kExitFailure;
+}
