@@ -1,0 +1,367 @@
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tav/tav.h>
+
+#include "list_fixture.hpp"
+
+using list_test::data_value;
+using list_test::data_values;
+using list_test::label_text;
+using list_test::label_texts;
+using list_test::ReportLog;
+using list_test::reports;
+using list_test::StringVectorList;
+
+namespace {
+
+constexpr int32_t kFailure = static_cast<int32_t>(0x80000001u);
+constexpr int32_t kInvalid = static_cast<int32_t>(0x80000002u);
+constexpr int32_t kEmpty = static_cast<int32_t>(0x80000016u);
+constexpr int32_t kIncompatible = static_cast<int32_t>(0x8000001cu);
+constexpr int32_t kOutOfRange = static_cast<int32_t>(0x80000030u);
+
+// A callback driven by a std::function; counts its calls.
+struct LabelMap {
+    std::function<TAVLABEL(TAVLABEL)> map; // 0: the callback fails
+    int calls = 0;
+    static int32_t call(void* context, TAVLABEL source, TAVLABEL* result) {
+        auto* self = static_cast<LabelMap*>(context);
+        ++self->calls;
+        *result = self->map(source);
+        return *result != 0;
+    }
+};
+
+struct DataMap {
+    std::function<TAVDATA(TAVDATA)> map;
+    int calls = 0;
+    static int32_t call(void* context, TAVDATA source, TAVDATA* result) {
+        auto* self = static_cast<DataMap*>(context);
+        ++self->calls;
+        *result = self->map(source);
+        return *result != 0;
+    }
+};
+
+TAVLABEL vector_label(std::vector<float> values) { return TavCreateVectorLabel(values.data(), values.size()); }
+TAVDATA vector_data(std::vector<float> values) { return TavCreateVectorData(values.data(), values.size()); }
+
+// Labels b (values 1, 3), a (2), c (4): label order a, b, c.
+struct SourceList : StringVectorList {
+    SourceList() {
+        add("b", 1);
+        add("a", 2);
+        add("b", 3);
+        add("c", 4);
+    }
+};
+
+std::vector<float> values_of_label(TAV list, int32_t labelIndex) {
+    std::vector<float> values;
+    TAVLABEL label = TavGetLabel(list, labelIndex);
+    for (int32_t r = 0; r < TavGetNumDataReferences(label); ++r)
+        values.push_back(data_value(TavGetDataReference(label, r)));
+    return values;
+}
+
+} // namespace
+
+TEST(TavTransformLabelList, labels_mapped_to_one_value_merge_into_one_class_in_source_label_order) {
+    SourceList source;
+    LabelMap map{[](TAVLABEL) { return TavCreateStringLabel("all"); }};
+    TAV out = 0;
+    ASSERT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), 0);
+    EXPECT_EQ(map.calls, 3);
+    EXPECT_EQ(ZtRefCount(out), 1);
+    EXPECT_EQ(ZtRefCount(source.list), 1);
+    EXPECT_EQ(TavGetDataType(out), source.dataType);
+    EXPECT_EQ(TavGetLabelTypeEnum(out), 0);
+    EXPECT_EQ(label_texts(out), std::vector<std::string>{"all"});
+    // Grouped by source label: a's item, b's two, c's.
+    EXPECT_EQ(data_values(out), (std::vector<float>{2, 1, 3, 4}));
+    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "b", "c"}));
+    ZtRelease(out);
+}
+
+TEST(TavTransformLabelList, the_first_vector_result_fixes_the_dimension_and_later_misfits_are_skipped) {
+    SourceList source;
+    LabelMap map{[](TAVLABEL l) {
+        const std::string text = label_text(l);
+        return text == "b" ? vector_label({1, 2, 3, 4}) : vector_label({float(text[0]), 0, 0});
+    }};
+    ReportLog log;
+    TAV out = 0;
+    ASSERT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), 0);
+    uint64_t dimension = 0;
+    ASSERT_EQ(TavGetFloatVectorLabelDim(TavGetLabelType(out), &dimension), 0);
+    EXPECT_EQ(dimension, 3u);
+    // Both items of b were refused, one report each.
+    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavAddItem"}, {kIncompatible, "", "TavAddItem"}}));
+    EXPECT_EQ(data_values(out), (std::vector<float>{2, 4}));
+    EXPECT_EQ(TavGetNumLabelEntries(out), 2);
+    ZtRelease(out);
+}
+
+TEST(TavTransformLabelList, a_failing_callback_leaves_the_caller_without_a_list) {
+    struct Case {
+        int failAt; // call number that fails
+        std::vector<ReportLog::Entry> expected;
+        TAV outAfter;
+    } cases[] = {
+        // The first: nothing made, the variable untouched.
+        {1, {{kFailure, "", "TavTransformLabelList"}}, 77},
+        // A later one: the new list is released through the variable.
+        {2, {{kFailure, "", "TavTransformLabelList"}}, 0},
+        {3, {{kFailure, "", "TavTransformLabelList"}}, 0},
+    };
+    for (const Case& c : cases) {
+        SourceList source;
+        LabelMap map;
+        map.map = [&](TAVLABEL) { return map.calls == c.failAt ? 0 : TavCreateStringLabel("x"); };
+        ReportLog log;
+        TAV out = 77;
+        EXPECT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), kFailure);
+        EXPECT_EQ(log.take(), c.expected) << c.failAt;
+        EXPECT_EQ(out, c.outAfter) << c.failAt;
+        EXPECT_EQ(ZtRefCount(source.list), 1);
+    }
+}
+
+TEST(TavTransformLabelList, refusals_before_a_list_exists_leave_the_variable_alone) {
+    StringVectorList empty;
+    SourceList source;
+    TAVDATA notALabel = vector_data({1});
+    LabelMap toData{[](TAVLABEL) { return vector_data({1}); }};
+    LabelMap any{[](TAVLABEL) { return TavCreateStringLabel("x"); }};
+    struct Case {
+        TAV list;
+        TavLabelTransform callback;
+        LabelMap* map;
+        int32_t code;
+    } cases[] = {
+        {0, &LabelMap::call, &any, kInvalid},
+        {notALabel, &LabelMap::call, &any, kInvalid},
+        {source.list, nullptr, &any, kInvalid},
+        {empty.list, &LabelMap::call, &any, kEmpty},
+        // A result of another family gives no label type; it is released.
+        {source.list, &LabelMap::call, &toData, kIncompatible},
+    };
+    for (const Case& c : cases) {
+        ReportLog log;
+        TAV out = 77;
+        EXPECT_EQ(TavTransformLabelList(c.list, c.callback, c.map, &out), c.code);
+        EXPECT_EQ(log.take(), reports({{c.code, "", "TavTransformLabelList"}}));
+        EXPECT_EQ(out, 77u);
+    }
+    EXPECT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &any, nullptr), kInvalid);
+    ZtRelease(notALabel);
+}
+
+TEST(TavTransformDataList, a_vector_result_changes_the_dimension_and_keeps_order_and_labels) {
+    SourceList source;
+    TAVLABEL a = TavGetLabel(source.list, 0);
+    TavSetExcludedFlag(a, 1);
+    DataMap map{[](TAVDATA d) {
+        const float v = data_value(d);
+        return v == 3 ? vector_data({v, v, v}) : vector_data({v, -v});
+    }};
+    ReportLog log;
+    TAV out = 0;
+    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
+    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavAddItem"}}));
+    uint64_t dimension = 0;
+    ASSERT_EQ(TavGetFloatVectorDataDim(TavGetDataType(out), &dimension), 0);
+    EXPECT_EQ(dimension, 2u);
+    EXPECT_EQ(TavGetLabelType(out), source.labelType);
+    std::vector<float> values; // source order
+    for (int32_t i = 0; i < TavGetNumDataEntries(out); ++i) {
+        float pair[2] = {};
+        uint64_t count = 2;
+        TavGetFloatVectorData(TavGetData(out, i), pair, &count);
+        values.insert(values.end(), pair, pair + 2);
+    }
+    EXPECT_EQ(values, (std::vector<float>{1, -1, 2, -2, 4, -4}));
+    EXPECT_EQ(label_texts(out), (std::vector<std::string>{"a", "b", "c"}));
+    int32_t flag = 0;
+    TavGetExcludedFlag(TavGetLabel(out, 0), &flag);
+    EXPECT_EQ(flag, 1);
+    ZtRelease(out);
+}
+
+TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
+    SourceList source;
+    DataMap map{[](TAVDATA d) {
+        const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
+        ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
+        ZtImageSetPixel(image, 1, 4, 2, data_value(d));
+        TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
+        ZtRelease(image);
+        return made;
+    }};
+    TAV out = 0;
+    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
+    int32_t w = 0, h = 0, planes = 0;
+    uint32_t pixel = 0;
+    ASSERT_EQ(TavGetImageDataGeometry(TavGetDataType(out), &w, &h, &planes, &pixel), 0);
+    EXPECT_EQ(std::vector<int64_t>({w, h, planes, pixel}), std::vector<int64_t>({5, 3, 2, ZT_DT_U16}));
+    int32_t left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
+    ASSERT_EQ(TavGetFeatureWindow(TavGetDataType(out), &left, &top, &ww, &wh, &ox, &oy), 0);
+    EXPECT_EQ(std::vector<int32_t>({left, top, ww, wh, ox, oy}), std::vector<int32_t>({0, 0, 5, 3, 0, 0}));
+    ASSERT_EQ(TavGetNumDataEntries(out), 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        ZTIMAGE image = 0;
+        ASSERT_EQ(TavGetImageData(TavGetData(out, i), &image), 0);
+        double value = 0;
+        ZtImageGetPixel(image, 1, 4, 2, &value);
+        EXPECT_EQ(value, data_value(TavGetData(source.list, i)));
+    }
+    ZtRelease(out);
+}
+
+TEST(TavTransformDataList, planes_of_different_data_types_give_no_list) {
+    SourceList source;
+    DataMap map{[](TAVDATA) {
+        const uint32_t types[] = {ZT_DT_U8, ZT_DT_F32};
+        ZTIMAGE image = ZtImageCreatePlanes(4, 4, 2, types);
+        TAVDATA made = TavCreateImageData(image, 0, 0, 4, 4);
+        ZtRelease(image);
+        return made;
+    }};
+    ReportLog log;
+    TAV out = 77;
+    EXPECT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), kIncompatible);
+    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavTransformDataList"}}));
+    EXPECT_EQ(out, 77u);
+    EXPECT_EQ(map.calls, 1);
+}
+
+TEST(TavTransformDataList, a_failing_callback_at_a_later_item_releases_the_new_list) {
+    SourceList source;
+    DataMap map;
+    map.map = [&](TAVDATA d) { return map.calls == 4 ? 0 : vector_data({data_value(d)}); };
+    ReportLog log;
+    TAV out = 77;
+    EXPECT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), kFailure);
+    EXPECT_EQ(log.take(), reports({{kFailure, "", "TavTransformDataList"}}));
+    EXPECT_EQ(out, 0u);
+
+    StringVectorList empty;
+    EXPECT_EQ(TavTransformDataList(empty.list, &DataMap::call, &map, &out), kEmpty);
+    EXPECT_EQ(log.take(), reports({{kEmpty, "", "TavTransformDataList"}}));
+}
+
+// --- label changes ---------------------------------------------------------
+
+TEST(TavChangeStringLabel, an_in_place_change_keeps_identity_references_and_flag_until_the_next_sort) {
+    SourceList source; // a(2) b(1,3) c(4)
+    TAVLABEL b = TavGetLabel(source.list, 1);
+    TavSetExcludedFlag(b, 1);
+    ASSERT_EQ(TavChangeStringLabel(source.list, 1, "z"), 0);
+    EXPECT_EQ(TavGetLabel(source.list, 1), b);
+    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "z", "c"}));
+    EXPECT_EQ(values_of_label(source.list, 1), (std::vector<float>{1, 3}));
+    EXPECT_EQ(data_values(source.list), (std::vector<float>{1, 2, 3, 4}));
+    int32_t flag = 0;
+    TavGetExcludedFlag(b, &flag);
+    EXPECT_EQ(flag, 1);
+
+    // Out of order, yet every label is still found and shared.
+    for (const char* text : {"a", "z", "c"}) {
+        TAVLABEL probe = TavCreateStringLabel(text);
+        EXPECT_EQ(label_text(TavGetLabel(source.list, TavGetLabelIndex(source.list, probe))), text);
+        ZtRelease(probe);
+    }
+    ASSERT_EQ(source.add("z", 5), 0);
+    EXPECT_EQ(TavGetNumLabelEntries(source.list), 3);
+    // A new label sorts them all again.
+    ASSERT_EQ(source.add("b", 6), 0);
+    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "b", "c", "z"}));
+    EXPECT_EQ(values_of_label(source.list, 3), (std::vector<float>{1, 3, 5}));
+}
+
+TEST(TavChangeStringLabel, a_value_equal_to_another_label_merges_the_two) {
+    SourceList source; // a(2) b(1,3) c(4)
+    ASSERT_EQ(TavChangeStringLabelW(source.list, 1, u"c"), 0);
+    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "c"}));
+    // b's items leave their places and return as new items at the end.
+    EXPECT_EQ(data_values(source.list), (std::vector<float>{2, 4, 1, 3}));
+    EXPECT_EQ(values_of_label(source.list, 1), (std::vector<float>{4, 1, 3}));
+
+    // The current value of the same label changes nothing.
+    ReportLog log;
+    ASSERT_EQ(TavChangeStringLabel(source.list, 0, "a"), 0);
+    EXPECT_EQ(log.take(), reports({}));
+    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(data_values(source.list), (std::vector<float>{2, 4, 1, 3}));
+}
+
+TEST(TavChangeStringLabel, refused_changes_report_in_order_and_leave_the_list_alone) {
+    SourceList source;
+    TAVDATA notAList = vector_data({1});
+    const std::string narrow = "tav_change_string_label";
+    struct Case {
+        std::function<int32_t()> change;
+        std::vector<ReportLog::Entry> expected;
+    } cases[] = {
+        {[&] { return TavChangeStringLabel(0, 0, "x"); }, {{kInvalid, "", narrow}}},
+        {[&] { return TavChangeStringLabelW(notAList, 0, u"x"); }, {{kInvalid, "", narrow}}},
+        {[&] { return TavChangeStringLabel(source.list, 3, "x"); }, {{kOutOfRange, "", narrow}}},
+        {[&] { return TavChangeStringLabelW(source.list, -1, u"x"); }, {{kOutOfRange, "", narrow}}},
+        {[&] { return TavChangeStringLabel(source.list, 0, ""); },
+         {{kInvalid, "", "TavCreateStringLabel"}, {kIncompatible, "", narrow}}},
+        {[&] { return TavChangeStringLabel(source.list, 0, nullptr); },
+         {{kInvalid, "", "TavCreateStringLabel"}, {kIncompatible, "", narrow}}},
+        {[&] { return TavChangeStringLabelW(source.list, 0, nullptr); },
+         {{kInvalid, "", "TavCreateStringLabelW"}, {kIncompatible, "", narrow}}},
+        // A vector label does not fit a string-typed list.
+        {[&] { return TavChangeVectorLabel(source.list, 0, std::vector<float>{1}.data(), 1); },
+         {{kIncompatible, "", "TavChangeVectorLabel"}}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ReportLog log;
+        EXPECT_EQ(cases[i].change(), cases[i].expected.back().code) << i;
+        EXPECT_EQ(log.take(), cases[i].expected) << i;
+        EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "b", "c"})) << i;
+        EXPECT_EQ(data_values(source.list), (std::vector<float>{1, 2, 3, 4})) << i;
+    }
+    ZtRelease(notAList);
+}
+
+TEST(TavChangeVectorLabel, changes_in_place_or_merges_and_refuses_another_dimension) {
+    TAVLABELTYPE lt = TavCreateLabelTypeFloatVector(2);
+    TAVDATATYPE dt = TavCreateDataTypeFloatVector(1);
+    TAV list = TavCreate(lt, dt);
+    for (float v : {1.f, 2.f, 3.f}) {
+        float d = v * 10, l[2] = {v, v};
+        ASSERT_EQ(TavAddRegressionVectorItem(list, l, 2, &d, 1), 0);
+    }
+    const float three[3] = {0, 0, 0}, moved[2] = {9, 9}, onto[2] = {3, 3}, nan[2] = {NAN, 0};
+    ReportLog log;
+    EXPECT_EQ(TavChangeVectorLabel(list, 0, three, 3), kIncompatible);
+    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavChangeVectorLabel"}}));
+    EXPECT_EQ(TavChangeVectorLabel(list, 0, nullptr, 2), kIncompatible);
+    EXPECT_EQ(log.take(), reports({{kInvalid, "", "TavCreateVectorLabel"}, {kIncompatible, "", "TavChangeVectorLabel"}}));
+
+    TAVLABEL first = TavGetLabel(list, 0);
+    ASSERT_EQ(TavChangeVectorLabel(list, 0, moved, 2), 0);
+    float values[2] = {};
+    uint64_t count = 2;
+    TavGetFloatVectorLabel(first, values, &count);
+    EXPECT_EQ(values[0], 9);
+    EXPECT_EQ(TavGetLabel(list, 0), first);
+
+    ASSERT_EQ(TavChangeVectorLabel(list, 1, onto, 2), 0); // label 2 merges into label 3
+    EXPECT_EQ(TavGetNumLabelEntries(list), 2);
+    EXPECT_EQ(data_values(list), (std::vector<float>{10, 30, 20}));
+    // A value that equals nothing, not even itself, is changed in place too.
+    ASSERT_EQ(TavChangeVectorLabel(list, 1, nan, 2), 0);
+    EXPECT_EQ(TavGetNumLabelEntries(list), 2);
+    EXPECT_EQ(log.take(), reports({}));
+    for (ZTHANDLE h : {list, lt, dt})
+        ZtRelease(h);
+}
