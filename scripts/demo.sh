@@ -2,14 +2,31 @@
 # Runs the library's demonstration on generated data. $1: the build folder.
 set -euo pipefail
 build=${1:-build}
+here=$(cd "$(dirname "$0")" && pwd)
 export LD_LIBRARY_PATH="$build/src/tav:$build/src/ztcimg:$build/src/ztbase${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 shopt -s nullglob
-ran=0
 for demo in "$build"/tools/demo/tav_demo*; do
   [ -x "$demo" ] || continue
   "$demo"
-  ran=1
 done
-if [ "$ran" = 0 ]; then
-  echo "libraries built in $build: $(ls "$build"/src/tav/libtav.so* "$build"/src/zt*/lib*.so* 2>/dev/null | xargs -n1 basename | tr '\n' ' ')"
-fi
+
+# The command-line tool on a labelled image folder made now: four classes of
+# synthetic shapes, plain PGM and PPM files of three sizes.
+tav="$build/tools/tav"
+work="$build/demo"
+rm -rf "$work"
+mkdir -p "$work"
+"$here/make_shapes.sh" "$work/images" 12
+printf 'not an image' > "$work/images/circle/broken.pgm" # reported and skipped
+
+step() { printf '\n$ tav %s\n' "$*"; "$tav" "$@"; }
+step create-from-dir "$work/images" "$work/shapes.tav" --size 32x32 --window 4,4,24,24 --origin 12,12
+step info "$work/shapes.tav"
+step verify "$work/shapes.tav"
+step export "$work/shapes.tav" "$work/export"
+
+echo
+echo "demo results in $work:"
+echo "  images/      the generated image folder (one subfolder per class)"
+echo "  shapes.tav   the list file built from it"
+echo "  export/      the list exported again as PNG files, with labels.csv"

@@ -3,7 +3,7 @@
 # something is missing.
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libboost-dev libboost-filesystem-dev libboost-thread-dev locales)
+          libboost-dev libboost-filesystem-dev libboost-thread-dev locales libpng-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
