@@ -15,5 +15,10 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/tavConfig.cmake ${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tav)
 
+# The prefix is found from where the .pc file lies, so that a tree installed
+# with `cmake --install --prefix` anywhere gives the right paths.
+file(RELATIVE_PATH TAV_PC_UP /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+set(TAV_PC_PREFIX "\${pcfiledir}/${TAV_PC_UP}")
+string(REGEX REPLACE "/$" "" TAV_PC_PREFIX "${TAV_PC_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tav.pc.in ${PROJECT_BINARY_DIR}/tav.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
