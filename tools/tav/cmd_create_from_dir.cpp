@@ -85,6 +85,11 @@ int run(const Args& args) {
     const std::string out = args.positional()[1];
     int width = 0, height = 0, planes = 0;
     Owned list = make_list(args, width, height, planes);
+    // Fails before the images are read rather than after.
+    const fs::path out_folder = fs::path(out).parent_path();
+    std::error_code ec;
+    if (!out_folder.empty() && !fs::is_directory(out_folder, ec))
+        throw Failure("cannot store '" + out + "': no folder '" + out_folder.string() + "'");
     const std::vector<Source> sources = collect_sources(dir);
 
     size_t skipped = 0;

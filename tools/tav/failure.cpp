@@ -14,7 +14,7 @@ std::string error_code_text(int32_t code) {
     case TAV_E_OUT_OF_MEMORY: return "out of memory";
     case TAV_E_INVALID_IMAGE: return "invalid image";
     case TAV_E_EXPIRED: return "object expired";
-    case TAV_E_INVALID_OPERATION: return "not a list file";
+    case TAV_E_INVALID_OPERATION: return "invalid operation";
     case TAV_E_EMPTY_LIST: return "empty list";
     case TAV_E_INVALID_VALUE: return "invalid value";
     case TAV_E_INCOMPATIBLE: return "incompatible";

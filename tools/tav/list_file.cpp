@@ -12,7 +12,12 @@ Owned load_list(const std::string& path) {
         throw Failure("cannot load '" + path + "': no such file");
     clear_library_error();
     Owned list;
-    if (TavLoad(path.c_str(), list.out()) != 0 || !list)
+    const int32_t status = TavLoad(path.c_str(), list.out());
+    if (status == TAV_E_FILE)
+        fail_library("cannot load '" + path + "': unreadable or damaged list file");
+    if (status == TAV_E_INVALID_OPERATION)
+        fail_library("cannot load '" + path + "': no list in the file (type descriptors missing or unknown)");
+    if (status != 0 || !list)
         fail_library("cannot load '" + path + "'");
     return list;
 }

@@ -19,22 +19,22 @@ const std::vector<const Command*>& all_commands() {
     return commands;
 }
 
-void print_usage(std::FILE* to) {
-    std::fprintf(to, "usage: tav COMMAND [ARGS] (tav COMMAND --help for more)\n\ncommands:\n");
+void print_usage() {
+    std::printf("usage: tav COMMAND [ARGS] (tav COMMAND --help for more)\n\ncommands:\n");
     for (const Command* c : all_commands())
-        std::fprintf(to, "  %-16s %s\n", c->name.c_str(), c->summary.c_str());
+        std::printf("  %-16s %s\n", c->name.c_str(), c->summary.c_str());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        print_usage(stderr);
+        std::fprintf(stderr, "tav: missing command (tav --help lists them)\n");
         return kExitUsage;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        print_usage(stdout);
+        print_usage();
         return kExitOk;
     }
     const Command* command = nullptr;
