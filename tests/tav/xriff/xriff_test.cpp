@@ -1,0 +1,584 @@
+// The xriff stream library: the writer's layout and errors, the reader's
+// header checks and dispatch, and the directory over hostile and random files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "tav/xriff/xriff_directory.hpp"
+#include "tav/xriff/xriff_ifstream.hpp"
+#include "tav/xriff/xriff_ofstream.hpp"
+
+using namespace vxIO;
+
+namespace {
+
+// Bytes of a file image, built piece by piece; fixed fields are NUL padded.
+struct bytes_builder {
+    std::string bytes;
+    bytes_builder& raw(std::string_view s) { return bytes.append(s), *this; }
+    bytes_builder& field(std::string_view s, std::size_t n) {
+        std::string f(s.substr(0, n));
+        f.resize(n, '\0');
+        return raw(f);
+    }
+    bytes_builder& u64(uint64_t v) { return raw(std::string_view(reinterpret_cast<const char*>(&v), 8)); }
+    bytes_builder& header(std::string_view file_name = "test") { return raw("ZTKXRIFF        ").field(file_name, 16); }
+    bytes_builder& chunk_header(std::string_view type, std::string_view name, uint64_t size) {
+        return field(type, 8).field(name, 16).u64(size);
+    }
+    bytes_builder& chunk(std::string_view type, std::string_view name, std::string_view payload) {
+        return chunk_header(type, name, payload.size()).raw(payload);
+    }
+};
+
+// A file path in the temp directory, removed when the object goes.
+class temp_path {
+public:
+    temp_path() {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("tav_xriff_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".xrf");
+    }
+    ~temp_path() {
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The message of the E that op throws, or "no error".
+template <class E>
+std::string error_of(const std::function<void()>& op) {
+    try {
+        op();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+struct entry_view {
+    uint64_t level;
+    std::string type, name;
+    uint64_t size;
+    bool operator==(const entry_view&) const = default;
+};
+
+entry_view ev(uint64_t level, std::string type, std::string name, uint64_t size) {
+    type.resize(8, '\0');
+    name.resize(16, '\0');
+    return {level, type, name, size};
+}
+
+std::vector<entry_view> view(const xriff_directory& dir) {
+    std::vector<entry_view> v;
+    for (const auto& e : dir)
+        v.push_back({e.level, std::string(e.type.data(), 8), std::string(e.name.data(), 16), e.size});
+    return v;
+}
+
+void build_from(xriff_directory& dir, std::string bytes) {
+    dir.open_memory(std::move(bytes));
+    dir.read_header();
+    dir.build();
+}
+
+std::vector<entry_view> entries_of_file(const std::filesystem::path& p) {
+    xriff_directory dir;
+    dir.open(p);
+    dir.read_header();
+    dir.build();
+    return view(dir);
+}
+
+// Builds the directory of any bytes and reads every payload; only the
+// library's own error classes may come out.
+bool builds_cleanly(const std::string& bytes, std::string* message = nullptr) {
+    try {
+        xriff_directory dir;
+        build_from(dir, bytes);
+        for (const auto& e : dir) {
+            EXPECT_LE(e.position + e.size, bytes.size());
+            EXPECT_EQ(dir.read_payload(e),
+                      std::vector<char>(bytes.begin() + e.position, bytes.begin() + e.position + e.size));
+        }
+        return true;
+    } catch (const std::xriff_io_error& e) {
+        if (message)
+            *message = e.what();
+    } catch (const std::xriff_error& e) {
+        if (message)
+            *message = e.what();
+    }
+    return false;
+}
+
+std::string sample_file() {
+    return bytes_builder{}
+        .header()
+        .chunk_header("COMPOSIT", "data", 36 + 32 + 36)
+        .chunk("ARRYFL32", "", "abcd")
+        .chunk_header("COMPOSIT", "deep", 36)
+        .chunk("TXTUTF8 ", "x", "wxyz")
+        .chunk("NULLCHNK", "", "")
+        .chunk("TXTUTF8 ", "after", "hi")
+        .bytes;
+}
+
+// A handler that counts the chunks it is given.
+xriff_ifstream::handler_t counter(std::size_t& n) {
+    return [&n](const auto&, const auto&, uint64_t, uint64_t) { ++n; };
+}
+
+// A streamable object that counts prepare and clear and can fail in prepare.
+struct counting_object : ixriff_streamable {
+    std::string type = "ARRYU8  ", name, payload = "xy";
+    bool fail_prepare = false;
+    int prepared = 0, cleared = 0;
+
+    void prepare() override {
+        ++prepared;
+        if (fail_prepare)
+            throw std::runtime_error("prepare failed");
+    }
+    xriff_fixed_string<8> chunk_type() const override { return type; }
+    xriff_fixed_string<16> chunk_name() const override { return name; }
+    uint64_t chunk_size() const override { return payload.size(); }
+    const void* chunk_data() const override { return payload.data(); }
+    void clear() override { ++cleared; }
+};
+
+} // namespace
+
+TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
+    temp_path tmp;
+    xriff_ofstream w;
+    w.open(tmp.path(), "test");
+    w << set_chunk_name("outer");
+    w.open_composite();
+    w.write_text({}, "abcd");
+    w.open_composite("inner");
+    w.write_u32_array("nums", std::vector<uint32_t>{1, 2});
+    w.close_composite();
+    w.close_composite();
+    w.open_composite("empty");
+    w.close_composite();
+    counting_object time;
+    time.type = "SYSTIME";
+    time.name = "ModificationTime"; // 16 letters, no terminator
+    w.write_object(time);
+    w.close();
+
+    const std::string expected = bytes_builder{}
+                                     .raw("ZTKXRIFF        ")
+                                     .raw(std::string("test\0\0\0\0\0\0\0\0\0\0\0\0", 16))
+                                     .chunk_header("COMPOSIT", "outer", 108)
+                                     .chunk_header("TXTUTF8 ", "", 4).raw("abcd")
+                                     .chunk_header("COMPOSIT", "inner", 40)
+                                     .chunk_header("ARRYU32 ", "nums", 8)
+                                     .raw(std::string("\x01\0\0\0\x02\0\0\0", 8))
+                                     .chunk_header("COMPOSIT", "empty", 0)
+                                     .raw(std::string("SYSTIME\0", 8)).raw("ModificationTime").u64(2).raw("xy")
+                                     .bytes;
+    ASSERT_EQ(expected.size(), 238u);
+    std::ifstream in(tmp.path(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(time.prepared, 1);
+    EXPECT_EQ(time.cleared, 1);
+}
+
+TEST(XriffOfstream, PendingNameAppliesToExactlyOneHeader) {
+    const struct {
+        const char* what;
+        std::function<void(xriff_ofstream&, counting_object&)> write;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"only the first of two chunks is named",
+         [](auto& w, auto&) { w << set_chunk_name("first"), w.write_text({}, "a"), w.write_text({}, "b"); },
+         {"first", ""}},
+        {"a given name wins and the pending name is dropped",
+         [](auto& w, auto&) { w << set_chunk_name("pending"), w.write_text("given", "a"), w.write_text({}, "b"); },
+         {"given", ""}},
+        {"an object's own name wins",
+         [](auto& w, auto& o) { o.name = "own", w << set_chunk_name("pending"), w.write_object(o), w.write_object(o); },
+         {"own", "own"}},
+        {"a composite takes the pending name, its child does not",
+         [](auto& w, auto&) {
+             w << set_chunk_name("box");
+             w.open_composite();
+             w.write_u32_array({}, std::vector<uint32_t>{7});
+             w.close_composite();
+         },
+         {"box", ""}},
+        {"the last pending name set counts",
+         [](auto& w, auto& o) { w << set_chunk_name("one") << set_chunk_name("two"), w.write_object(o); }, {"two"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        temp_path tmp;
+        xriff_ofstream w;
+        counting_object o;
+        w.open(tmp.path(), "names");
+        c.write(w, o);
+        w.close();
+        std::vector<std::string> names;
+        for (const auto& e : entries_of_file(tmp.path()))
+            names.push_back(e.name.c_str());
+        EXPECT_EQ(names, c.names);
+    }
+}
+
+TEST(XriffOfstream, UsageErrorsCarryTheirMessages) {
+    temp_path tmp;
+    xriff_ofstream closed, w;
+    counting_object o;
+    const std::pair<std::function<void()>, std::string> usage[] = {
+        {[&] { closed.write_text({}, "a"); }, "file not open"},
+        {[&] { closed.open_composite(); }, "file not open"},
+        {[&] { closed.write_object(o); }, "file not open"},
+        {[&] { closed.close(); }, "file not open"},
+        {[&] { closed.close_composite(); }, "no open composites available"},
+        {[&] { w.open(tmp.path(), "x"), w.open(tmp.path(), "x"); }, "operation not permitted while file is open"},
+        {[&] { w.open_composite(), w.close_composite(), w.close_composite(); }, "no open composites available"},
+    };
+    for (const auto& [op, message] : usage)
+        EXPECT_EQ(error_of<std::xriff_error>(op), message);
+    EXPECT_EQ(o.prepared, 0);
+    w.close();
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { xriff_ofstream{}.open(tmp.path() / "no" / "such", "x"); }),
+              "file open error");
+}
+
+TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // Small chunks sit in the buffer until the final flush, which must fail.
+    xriff_ofstream small;
+    small.open("/dev/full", "x");
+    small.write_text({}, "small");
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { small.close(); }), "write failed");
+    EXPECT_FALSE(small.is_open());
+    // A payload larger than the buffer fails in the write itself; the object
+    // is cleared all the same.
+    xriff_ofstream w;
+    w.open("/dev/full", "x");
+    counting_object big;
+    big.payload.assign(1 << 20, 'z');
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { w.write_object(big); }), "write failed");
+    EXPECT_EQ(big.prepared, 1);
+    EXPECT_EQ(big.cleared, 1);
+    EXPECT_THROW(w.close(), std::xriff_io_error);
+}
+
+TEST(XriffOfstream, ObjectIsClearedWhenPrepareFails) {
+    temp_path tmp;
+    xriff_ofstream w;
+    w.open(tmp.path(), "x");
+    counting_object o;
+    o.fail_prepare = true;
+    w << set_chunk_name("lost");
+    EXPECT_THROW(w.write_object(o), std::runtime_error);
+    EXPECT_EQ(o.cleared, 1);
+    EXPECT_EQ(w.tell(), 32u); // nothing written
+    EXPECT_TRUE(w.pending_name().empty());
+    w.close();
+}
+
+TEST(XriffIfstream, HeaderErrors) {
+    const std::string good = bytes_builder{}.header("name").bytes;
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (std::size_t n = 0; n < 32; ++n)
+        cases.push_back({good.substr(0, n), n < 16 ? "file is too short to be a valid xriff file" : "passed end of file"});
+    cases.push_back({std::string("ZTKXRIFF\0\0\0\0\0\0\0\0", 16) + std::string(16, 'n'),
+                     "xriff file format not compatible with this reader"});
+    cases.push_back({"ZTKXRIFF       !" + std::string(16, 'n'), "xriff file format not compatible with this reader"});
+    cases.push_back({good, "no error"});
+    for (const auto& [bytes, message] : cases) {
+        xriff_ifstream r;
+        r.open_memory(bytes);
+        EXPECT_EQ(error_of<std::xriff_io_error>([&] { r.read_header(); }), message) << bytes.size();
+    }
+    xriff_ifstream r;
+    r.open_memory(good);
+    r.read_header();
+    EXPECT_EQ(r.file_name().str(), "name");
+    EXPECT_FALSE(r.parse_next());
+
+    xriff_ifstream closed;
+    char b[4];
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.read_header(); }), "file not found");
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.read(b, 4); }), "file not open");
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.parse_next(); }), "file not open");
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.open("/no/such/file.xrf"); }), "file open error");
+}
+
+TEST(XriffIfstream, HandlersAreChosenByType) {
+    const std::string file = bytes_builder{}.header().chunk("NULLCHNK", "", "....").chunk("TXTUTF8 ", "t", "text")
+                                 .chunk_header("COMPOSIT", "c", 36).chunk("ARRYU32 ", "u", "1234").bytes;
+    const struct {
+        const char* what;
+        std::function<void(xriff_ifstream&, std::size_t&, std::size_t&)> setup;
+        std::size_t by_text_handler, by_default;
+    } cases[] = {
+        {"null chunks are ignored by default",
+         [](auto& r, auto& t, auto& d) { r.set_handler("TXTUTF8 ", counter(t)), r.set_default_handler(counter(d)); },
+         1, 2},
+        {"a removed null handler leaves null chunks to the default",
+         [](auto& r, auto& t, auto& d) {
+             r.set_handler("TXTUTF8 ", counter(t)), r.remove_handler("NULLCHNK"), r.set_default_handler(counter(d));
+         },
+         1, 3},
+        {"an empty handler in the table calls nothing",
+         [](auto& r, auto&, auto& d) { r.set_handler("TXTUTF8 ", nullptr), r.set_default_handler(counter(d)); }, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        xriff_ifstream r;
+        r.open_memory(file);
+        r.read_header();
+        std::size_t text = 0, other = 0;
+        c.setup(r, text, other);
+        while (r.parse_next()) {
+        }
+        EXPECT_EQ(text, c.by_text_handler);
+        EXPECT_EQ(other, c.by_default);
+    }
+    // Without a default handler an unknown type cannot be dispatched.
+    xriff_ifstream r;
+    r.open_memory(file);
+    r.read_header();
+    EXPECT_TRUE(r.parse_next());
+    EXPECT_THROW(r.parse_next(), std::bad_function_call);
+}
+
+TEST(XriffIfstream, HandlerMayReadThePayload) {
+    // Payloads below and above the skip-by-reading limit, from a real file.
+    temp_path tmp;
+    const std::string small(100, 's'), big(50000, 'b');
+    xriff_ofstream w;
+    w.open(tmp.path(), "f");
+    w.write_text("small", small);
+    w.write_text("big", big);
+    w.write_text("small", small);
+    w.close();
+    xriff_ifstream r;
+    r.open(tmp.path());
+    r.read_header();
+    std::vector<std::string> payloads;
+    r.set_default_handler([&](const auto&, const auto& name, uint64_t size, uint64_t) {
+        if (name.str() == "big")
+            return; // skipped by the reader
+        std::string p(size, '\0');
+        r.read(p.data(), size);
+        payloads.push_back(p);
+    });
+    while (r.parse_next()) {
+    }
+    EXPECT_EQ(payloads, (std::vector<std::string>{small, small}));
+    char b[1];
+    r.read(b, 0); // nothing to read at the end is not an error
+    EXPECT_THROW(r.read(b, 1), std::xriff_eof_error);
+    r.seek(1 << 30);
+    EXPECT_THROW(r.read(b, 1), std::xriff_eof_error);
+    EXPECT_FALSE(r.parse_next());
+}
+
+TEST(XriffDirectory, LevelsFollowTheNesting) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<entry_view> entries;
+    } cases[] = {
+        {"header only", bytes_builder{}.header().bytes, {}},
+        {"composite of one 4-byte chunk, then a top-level chunk",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "c", 36).chunk("ARRYU8  ", "", "1234")
+             .chunk("ARRYU8  ", "top", "").bytes,
+         {ev(0, "COMPOSIT", "c", 36), ev(1, "ARRYU8  ", "", 4), ev(0, "ARRYU8  ", "top", 0)}},
+        {"an empty composite does not raise the level",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "e", 0).chunk("ARRYU8  ", "", "1").bytes,
+         {ev(0, "COMPOSIT", "e", 0), ev(0, "ARRYU8  ", "", 1)}},
+        {"an empty composite as the last child closes its parent",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "p", 64).chunk("ARRYU8  ", "", "")
+             .chunk_header("COMPOSIT", "e", 0).chunk("ARRYU8  ", "", "").bytes,
+         {ev(0, "COMPOSIT", "p", 64), ev(1, "ARRYU8  ", "", 0), ev(1, "COMPOSIT", "e", 0), ev(0, "ARRYU8  ", "", 0)}},
+        {"a last grandchild closes two levels; null chunks and NUL padding",
+         bytes_builder{}.header().raw(std::string(4, '\0')).chunk_header("COMPOSIT", "a", 68)
+             .chunk_header("COMPOSIT", "b", 36).chunk("NULLCHNK", "", "....").raw(std::string(9, '\0'))
+             .chunk("TXTUTF8 ", "", "").raw(std::string(2, '\0')).bytes,
+         {ev(0, "COMPOSIT", "a", 68), ev(1, "COMPOSIT", "b", 36), ev(2, "NULLCHNK", "", 4), ev(0, "TXTUTF8 ", "", 0)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        xriff_directory dir;
+        build_from(dir, c.bytes);
+        EXPECT_EQ(view(dir), c.entries);
+    }
+}
+
+TEST(XriffDirectory, FindChildrenAndReadAt) {
+    xriff_directory dir;
+    build_from(dir, sample_file() + bytes_builder{}.chunk("TXTUTF8 ", "x", "second").bytes);
+    auto data = dir.find("COMPOSIT", "data");
+    ASSERT_NE(data, dir.end());
+    std::vector<std::string> kids;
+    for (const auto& e : dir.children(data))
+        kids.push_back(e.type.str() + "/" + e.name.str());
+    EXPECT_EQ(kids, (std::vector<std::string>{"ARRYFL32/", "COMPOSIT/deep", "TXTUTF8 /x"}));
+    EXPECT_EQ(dir.children(dir.find("COMPOSIT", "deep")).begin()->name.str(), "x");
+
+    // The first match in file order; all name bytes count.
+    auto x = dir.find("TXTUTF8 ", "x");
+    ASSERT_NE(x, dir.end());
+    EXPECT_EQ(x->level, 2u);
+    EXPECT_EQ(dir.find("TXTUTF8 ", "x               "), dir.end());
+    EXPECT_EQ(dir.find("TXTUTF8", "x"), dir.end());
+
+    char buf[8] = {};
+    dir.read_at(*x, buf, 4);
+    EXPECT_EQ(std::string(buf, 4), "wxyz");
+    dir.read_at(x->position + 1, buf, 2);
+    EXPECT_EQ(std::string(buf, 2), "xy");
+    EXPECT_EQ(error_of<std::xriff_io_error>([&] { dir.read_at(*x, buf, 5); }), "read past end of chunk");
+    EXPECT_THROW(dir.read_at(dir.reader().size() - 1, buf, 2), std::xriff_eof_error);
+    EXPECT_THROW(dir.read_at(~uint64_t{0}, buf, 1), std::xriff_eof_error);
+}
+
+TEST(XriffDirectory, HostileSizesGiveCleanErrors) {
+    const auto max = ~uint64_t{0};
+    const std::string eof = "passed end of file", outside = "chunk runs past the end of its composite";
+    const struct {
+        const char* what;
+        std::string bytes, message;
+    } cases[] = {
+        {"size 2^64-1", bytes_builder{}.header().chunk_header("ARRYU8  ", "", max).bytes, eof},
+        {"size 2^63", bytes_builder{}.header().chunk_header("ARRYU8  ", "", max / 2 + 1).raw("abc").bytes, eof},
+        {"size one past the file", bytes_builder{}.header().chunk_header("ARRYU8  ", "", 4).raw("abc").bytes, eof},
+        {"composite past the file", bytes_builder{}.header().chunk_header("COMPOSIT", "", 33).chunk("A", "", "").bytes,
+         eof},
+        {"huge composite", bytes_builder{}.header().chunk_header("COMPOSIT", "", max).bytes, eof},
+        {"truncated header", bytes_builder{}.header().raw("ARRYU8  abc").bytes, eof},
+        {"child past its composite",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "", 36).chunk("A", "", "12345").bytes, outside},
+        {"header across the composite's end",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "", 40).chunk("A", "", "1234").chunk("B", "", "").bytes,
+         outside},
+        {"inner composite past the outer",
+         bytes_builder{}.header().chunk_header("COMPOSIT", "", 32).chunk_header("COMPOSIT", "", 1).raw("x").bytes,
+         outside},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string message;
+        EXPECT_FALSE(builds_cleanly(c.bytes, &message));
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+TEST(XriffDirectory, DeepNestingNeedsNoRecursion) {
+    // Each composite holds only the next one; the innermost is empty.
+    const int depth = 20000;
+    bytes_builder exact;
+    exact.header();
+    for (int i = 0; i < depth; ++i)
+        exact.chunk_header("COMPOSIT", "", uint64_t(depth - 1 - i) * 32);
+    xriff_directory dir;
+    build_from(dir, exact.bytes);
+    ASSERT_EQ(dir.entries().size(), std::size_t(depth));
+    EXPECT_EQ(dir.entries().back().level, uint64_t(depth - 1));
+}
+
+TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
+    const std::string file = sample_file();
+    xriff_directory full;
+    build_from(full, file);
+    // A prefix builds exactly when it ends at a top-level chunk boundary.
+    std::vector<std::size_t> boundaries{32};
+    for (const auto& e : full)
+        if (e.level == 0)
+            boundaries.push_back(e.position + e.size);
+    for (std::size_t n = 0; n < file.size(); ++n)
+        EXPECT_EQ(builds_cleanly(file.substr(0, n)), std::count(boundaries.begin(), boundaries.end(), n) == 1) << n;
+    for (std::size_t i = 0; i < file.size(); ++i)
+        for (unsigned char mask : {0x01, 0x10, 0x80, 0xff}) {
+            std::string bad = file;
+            bad[i] = static_cast<char>(bad[i] ^ mask);
+            builds_cleanly(bad);
+        }
+}
+
+TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
+    // Writes random nested chunks while keeping the expected entries, then
+    // checks that the directory of the file gives them back with their payloads.
+    std::mt19937 rng(1234);
+    const std::string composite("COMPOSIT", 8);
+    for (int round = 0; round < 20; ++round) {
+        temp_path tmp;
+        std::vector<entry_view> expected;
+        std::vector<std::string> payloads;
+        std::vector<std::size_t> open; // indices of open composites in expected
+        xriff_ofstream w;
+        w.open(tmp.path(), "random");
+        for (int i = 0; i < 60; ++i) {
+            const std::string name = (rng() % 3 == 0) ? "" : "n" + std::to_string(rng() % 5);
+            const unsigned action = rng() % 4;
+            if (action == 0) {
+                w.open_composite(name);
+                open.push_back(expected.size());
+                expected.push_back(ev(open.size() - 1, composite, name, 0));
+                payloads.emplace_back();
+            } else if (action == 1 && !open.empty()) {
+                w.close_composite();
+                open.pop_back();
+            } else {
+                std::string payload(rng() % 40, '\0');
+                for (auto& ch : payload)
+                    ch = static_cast<char>(rng());
+                w.write_text(name, payload);
+                expected.push_back(ev(open.size(), "TXTUTF8 ", name, payload.size()));
+                payloads.push_back(payload);
+            }
+        }
+        for (; !open.empty(); open.pop_back())
+            w.close_composite();
+        w.close();
+        // Composite sizes: everything written after one while the level stays deeper.
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i].type != composite)
+                continue;
+            for (std::size_t j = i + 1; j < expected.size() && expected[j].level > expected[i].level; ++j)
+                expected[i].size += 32 + (expected[j].type == composite ? 0 : expected[j].size);
+        }
+
+        xriff_directory dir;
+        dir.open(tmp.path());
+        dir.read_header();
+        dir.build();
+        EXPECT_EQ(dir.reader().file_name().str(), "random");
+        ASSERT_EQ(view(dir), expected);
+        // Forward (through the buffer) and backward (real seeks).
+        auto check = [&](const auto& e, std::size_t k) {
+            const auto bytes = dir.read_payload(e);
+            if (e.type != xriff_type::composite) {
+                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), payloads[k]);
+            }
+        };
+        std::size_t k = 0;
+        for (auto it = dir.begin(); it != dir.end(); ++it)
+            check(*it, k++);
+        for (auto it = dir.entries().rbegin(); it != dir.entries().rend(); ++it)
+            check(*it, --k);
+    }
+}
