@@ -128,11 +128,11 @@ TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) 
     auto& list = AsList(*handle);
     StringModel model;
     std::vector<std::string> pool;
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 40; ++i)
         pool.push_back(std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i % 11));
     int renamed = 0;
 
-    for (int step = 0; step < 6000; ++step) {
+    for (int step = 0; step < 3000; ++step) {
         const int op = static_cast<int>(random() % 100);
         if (op < 48 || model.data.empty()) {
             const std::string& text = pool[random() % pool.size()];
