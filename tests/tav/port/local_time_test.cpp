@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 using namespace Korvu2::TAV::port;
@@ -21,21 +22,17 @@ class TimeZone {
 public:
     explicit TimeZone(const char* tz) {
         if (const char* old = std::getenv("TZ"))
-            saved_ = old, had_ = true;
+            saved_ = old;
         setenv("TZ", tz, 1);
         tzset();
     }
     ~TimeZone() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
 
 private:
-    std::string saved_;
-    bool had_ = false;
+    std::optional<std::string> saved_;
 };
 
 } // namespace
