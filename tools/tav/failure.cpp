@@ -42,11 +42,10 @@ void fail_library(const std::string& what) {
         detail += std::string(" ") + hex;
     if (function && *function)
         detail += std::string(", ") + function;
-    std::string text = what + ": ";
+    std::string text = what;
     if (message && *message)
-        text += std::string(message) + " (" + detail + ")";
-    else
-        text += detail;
+        text += ": " + std::string(message);
+    text += " (" + detail + ")";
     throw Failure(text);
 }
 

@@ -28,7 +28,8 @@ public:
 // The name of a library error code ("file error"), or its hex value.
 std::string error_code_text(int32_t code);
 
-// "what: <the library's last report>", for a call that just failed.
+// "what: <message> (<code name> <code>, <function>)" from the library's last
+// report, for a call that just failed.
 [[noreturn]] void fail_library(const std::string& what);
 
 // Clears the calling thread's last report so a later failure is not blamed on
