@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
+#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 
 using tav_test::last_report;
@@ -24,34 +25,6 @@ ZTIMAGE image_of(TAVDATA data) {
     ZTIMAGE image = 0;
     EXPECT_EQ(TavGetImageData(data, &image), 0);
     return image;
-}
-
-TEST(VectorData, CreationAndBufferProtocol) {
-    const float v[] = {1, 2, 3};
-    ReportWatch watch;
-    EXPECT_EQ(TavCreateVectorData(v, 0), 0u);
-    EXPECT_EQ(TavCreateVectorData(nullptr, 3), 0u);
-    EXPECT_EQ(watch.count(), 2u);
-    EXPECT_EQ(last_report().function, "TavCreateVectorData");
-
-    const TAVDATA d = vector_data({1, 2, 3, 4, 5});
-    float buffer[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    uint64_t count = 0;
-    EXPECT_EQ(TavGetFloatVectorData(d, nullptr, &count), 0);
-    EXPECT_EQ(count, 5u);
-    count = 4;
-    ReportWatch small;
-    EXPECT_EQ(TavGetFloatVectorData(d, buffer, &count), TAV_E_BUFFER_TOO_SMALL);
-    EXPECT_TRUE(small.one(TAV_E_BUFFER_TOO_SMALL, "TavGetFloatVectorData"));
-    EXPECT_EQ(count, 4u);
-    EXPECT_EQ(buffer[0], 9.0f);
-    count = 8;
-    EXPECT_EQ(TavGetFloatVectorData(d, buffer, &count), 0);
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(buffer[4], 5.0f);
-    EXPECT_EQ(buffer[5], 9.0f);
-    EXPECT_EQ(TavGetFloatVectorData(d, buffer, nullptr), TAV_E_INVALID_ARGUMENT);
-    ZtRelease(d);
 }
 
 class ImageData : public ::testing::Test {
@@ -164,23 +137,19 @@ TEST_F(ImageData, CompareAndCompatibility) {
 TEST(DataFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
     const TAVDATA data = vector_data({1});
     const TAVDATATYPE type = TavCreateDataTypeFloatVector(1);
-    const TAVLABEL label = TavCreateStringLabel("a");
-    const ZTIMAGE image = ZtImageCreate(2, 2, 1, ZT_DT_U8);
-    const TAVDATA released = vector_data({2});
-    const TAVDATATYPE released_type = TavCreateDataTypeFloatVector(1);
-    const ZTIMAGE released_image = ZtImageCreate(2, 2, 1, ZT_DT_U8);
-    for (ZTHANDLE h : {released, released_type, released_image})
-        ZtRelease(h);
-    const ZTHANDLE made_up = 0x00DEAD0000BEEF01ull;
-    const std::vector<ZTHANDLE> not_data = {0, released, made_up, type, label, image};
-    const std::vector<ZTHANDLE> not_types = {0, released_type, made_up, data, label, image};
-    const std::vector<ZTHANDLE> not_images = {0, released_image, made_up, data, label, type};
+    auto label = [] { return tav_test::BadHandle{"label", TavCreateStringLabel("a")}; };
+    auto image = [] { return tav_test::BadHandle{"image", ZtImageCreate(2, 2, 1, ZT_DT_U8)}; };
+    auto data_type = [] { return tav_test::BadHandle{"data type", TavCreateDataTypeFloatVector(1)}; };
+    const tav_test::BadHandles not_data(vector_data({2}), {data_type(), label(), image()});
+    auto vector = [] { return tav_test::BadHandle{"data", vector_data({1})}; };
+    const tav_test::BadHandles not_types(TavCreateDataTypeFloatVector(1), {vector(), label(), image()});
+    const tav_test::BadHandles not_images(ZtImageCreate(2, 2, 1, ZT_DT_U8), {vector(), label(), data_type()});
     uint64_t count = 0;
     ZTIMAGE out = 0;
     struct Case {
         const char* function;
         int32_t code;
-        const std::vector<ZTHANDLE>& bad;
+        const tav_test::BadHandles& bad;
         std::function<int32_t(ZTHANDLE)> call;
     } cases[] = {
         {"TavGetFloatVectorData", TAV_E_INVALID_ARGUMENT, not_data,
@@ -196,17 +165,18 @@ TEST(DataFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
          [&](ZTHANDLE h) { return TavCreateImageData(h, 0, 0, 1, 1) == 0 ? TAV_E_INVALID_IMAGE : 0; }},
     };
     for (const Case& c : cases)
-        for (ZTHANDLE h : c.bad) {
+        for (const auto& b : c.bad.all()) {
             ReportWatch watch;
-            EXPECT_EQ(c.call(h), c.code) << c.function << " " << h;
-            EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << h;
-            for (ZTHANDLE live : {data, type, label, image})
-                EXPECT_EQ(ZtRefCount(live), 1);
+            EXPECT_EQ(c.call(b.handle), c.code) << c.function << " " << b.what;
+            EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << b.what;
         }
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(out, 0u);
-    for (ZTHANDLE h : {data, type, label, image})
+    EXPECT_TRUE(not_data.others_untouched() && not_types.others_untouched() && not_images.others_untouched());
+    for (ZTHANDLE h : {data, type}) {
+        EXPECT_EQ(ZtRefCount(h), 1);
         ZtRelease(h);
+    }
 }
 
 } // namespace

@@ -117,15 +117,6 @@ TEST(CreateDataTypeImageEx, IsTheFullWindowAndReportsUnderTheBaseName) {
     }
 }
 
-TEST(CreateDataTypeFloatVector, RefusesDimensionsBelowOne) {
-    for (int32_t dim : {0, -1, INT32_MIN}) {
-        ReportWatch watch;
-        EXPECT_EQ(TavCreateDataTypeFloatVector(dim), 0u);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, "TavCreateDataTypeFloatVector")) << dim;
-        EXPECT_EQ(last_report().message, "");
-    }
-}
-
 TEST(CompareDataTypes, EqualityIgnoresOriginAndPixelTypeAndClassesCompareOne) {
     const TAVDATATYPE base = TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 2, 3, 10, 12, 0, 0);
     const struct {

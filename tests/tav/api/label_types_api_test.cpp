@@ -1,5 +1,6 @@
 #include <climits>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,13 +12,17 @@
 using tav_test::last_report;
 using tav_test::ReportWatch;
 
-TEST(CreateLabelTypeFloatVector, RefusesDimensionsBelowOne) {
-    for (int32_t bad : {0, -1, INT32_MIN}) {
-        ReportWatch watch;
-        EXPECT_EQ(TavCreateLabelTypeFloatVector(bad), 0u);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, "TavCreateLabelTypeFloatVector")) << bad;
-        EXPECT_EQ(last_report().message, "");
-    }
+TEST(CreateFloatVectorTypes, RefuseDimensionsBelowOne) {
+    const std::pair<const char*, ZTHANDLE (*)(int32_t)> creators[] = {
+        {"TavCreateLabelTypeFloatVector", TavCreateLabelTypeFloatVector},
+        {"TavCreateDataTypeFloatVector", TavCreateDataTypeFloatVector}};
+    for (const auto& [function, create] : creators)
+        for (int32_t bad : {0, -1, INT32_MIN}) {
+            ReportWatch watch;
+            EXPECT_EQ(create(bad), 0u);
+            EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, function)) << function << " " << bad;
+            EXPECT_EQ(last_report().message, "");
+        }
 }
 
 TEST(CompareLabelTypes, StringsAreAllEqualVectorsByDimensionClassesCompareOne) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
+#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 #include "tav/port/test_locales.hpp"
 
@@ -27,7 +28,7 @@ std::basic_string<Unit> text_of(TAVLABEL label, int32_t (*get)(TAVLABEL, Unit*, 
     return text;
 }
 
-TEST(CreateLabel, RefusesNullAndEmptyValues) {
+TEST(CreateLabelOrVectorData, RefusesNullAndEmptyValues) {
     const float v[] = {1};
     struct Case {
         const char* function;
@@ -41,6 +42,9 @@ TEST(CreateLabel, RefusesNullAndEmptyValues) {
         {"TavCreateVectorLabel", [] { return TavCreateVectorLabel(nullptr, 3); }, TAV_E_INVALID_ARGUMENT},
         {"TavCreateVectorLabel", [&] { return TavCreateVectorLabel(v, 0); }, TAV_E_INVALID_ARGUMENT},
         {"TavCreateVectorLabel", [&] { return TavCreateVectorLabel(v, UINT64_MAX); }, TAV_E_OUT_OF_MEMORY},
+        {"TavCreateVectorData", [] { return TavCreateVectorData(nullptr, 3); }, TAV_E_INVALID_ARGUMENT},
+        {"TavCreateVectorData", [&] { return TavCreateVectorData(v, 0); }, TAV_E_INVALID_ARGUMENT},
+        {"TavCreateVectorData", [&] { return TavCreateVectorData(v, UINT64_MAX); }, TAV_E_OUT_OF_MEMORY},
     };
     for (const Case& c : cases) {
         ReportWatch watch;
@@ -67,22 +71,28 @@ TEST(CompareLabels, PassesTheComparisonThrough) {
         ZtRelease(h);
 }
 
-// The three getters share one protocol; only the vector getter reports a too
-// small buffer, and it needs no room for a terminator.
-TEST(LabelGetters, BufferProtocol) {
+// The value getters of labels and data share one protocol; only the vector
+// getters report a too small buffer, and they need no room for a terminator.
+TEST(ValueGetters, BufferProtocol) {
     const TAVLABEL text = TavCreateStringLabel("abc"), values = vector_label({1, 2, 3});
+    const float five[] = {1, 2, 3, 4, 5};
+    const TAVDATA data = TavCreateVectorData(five, 5);
     struct Getter {
         const char* function;
-        uint64_t needed;
+        uint64_t needed, unit;
+        bool reports;
         std::function<int32_t(void*, uint64_t*)> call;
     } getters[] = {
-        {"TavGetStringLabel", 4, [&](void* b, uint64_t* s) { return TavGetStringLabel(text, (char*)b, s); }},
-        {"TavGetStringLabelW", 4, [&](void* b, uint64_t* s) { return TavGetStringLabelW(text, (char16_t*)b, s); }},
-        {"TavGetFloatVectorLabel", 3, [&](void* b, uint64_t* s) { return TavGetFloatVectorLabel(values, (float*)b, s); }},
+        {"TavGetStringLabel", 4, 1, false, [&](void* b, uint64_t* s) { return TavGetStringLabel(text, (char*)b, s); }},
+        {"TavGetStringLabelW", 4, 2, false,
+         [&](void* b, uint64_t* s) { return TavGetStringLabelW(text, (char16_t*)b, s); }},
+        {"TavGetFloatVectorLabel", 3, 4, true,
+         [&](void* b, uint64_t* s) { return TavGetFloatVectorLabel(values, (float*)b, s); }},
+        {"TavGetFloatVectorData", 5, 4, true,
+         [&](void* b, uint64_t* s) { return TavGetFloatVectorData(data, (float*)b, s); }},
     };
     for (const Getter& g : getters) {
         SCOPED_TRACE(g.function);
-        const bool reports = std::string(g.function) == "TavGetFloatVectorLabel";
         std::vector<uint8_t> buffer(64, 0x55);
         uint64_t size = 7;
         EXPECT_EQ(g.call(nullptr, &size), 0);
@@ -90,22 +100,25 @@ TEST(LabelGetters, BufferProtocol) {
         size = g.needed - 1;
         ReportWatch watch;
         EXPECT_EQ(g.call(buffer.data(), &size), TAV_E_BUFFER_TOO_SMALL);
-        EXPECT_EQ(watch.count(), reports ? 1u : 0u);
+        EXPECT_TRUE(g.reports ? watch.one(TAV_E_BUFFER_TOO_SMALL, g.function) : watch.none());
         EXPECT_EQ(size, g.needed - 1);
         EXPECT_EQ(buffer, std::vector<uint8_t>(64, 0x55));
         for (uint64_t given : {g.needed, g.needed + 5}) {
             size = given;
             EXPECT_EQ(g.call(buffer.data(), &size), 0);
             EXPECT_EQ(size, g.needed);
-            EXPECT_EQ(buffer.back(), 0x55);
+            EXPECT_EQ(buffer[g.needed * g.unit], 0x55); // nothing written past the value
         }
         EXPECT_EQ(g.call(nullptr, nullptr), TAV_E_INVALID_ARGUMENT);
         EXPECT_EQ(last_report().function, g.function);
     }
-    float got[3] = {};
-    uint64_t count = 3;
+    float got[5] = {};
+    uint64_t count = 5;
     EXPECT_EQ(TavGetFloatVectorLabel(values, got, &count), 0);
     EXPECT_EQ(got[2], 3.0f);
+    count = 5;
+    EXPECT_EQ(TavGetFloatVectorData(data, got, &count), 0);
+    EXPECT_EQ(got[4], 5.0f);
     // A getter of the other class.
     ReportWatch watch;
     EXPECT_EQ(TavGetStringLabel(values, nullptr, &count), TAV_E_INCOMPATIBLE);
@@ -113,8 +126,8 @@ TEST(LabelGetters, BufferProtocol) {
     EXPECT_EQ(TavGetStringLabelW(values, nullptr, &count), TAV_E_INCOMPATIBLE);
     EXPECT_EQ(TavGetFloatVectorLabel(text, nullptr, &count), TAV_E_INCOMPATIBLE);
     EXPECT_EQ(last_report().function, "TavGetFloatVectorLabel");
-    ZtRelease(text);
-    ZtRelease(values);
+    for (ZTHANDLE h : {text, values, data})
+        ZtRelease(h);
 }
 
 TEST(LabelText, RoundTripsInUtf8AndUtf16) {
@@ -161,18 +174,15 @@ TEST(LabelFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
     const TAVLABEL text = TavCreateStringLabel("a");
     const TAVLABELTYPE type = TavCreateLabelTypeString();
     const float one = 1;
-    const TAVDATA data = TavCreateVectorData(&one, 1);
-    const TAVLABEL released = TavCreateStringLabel("gone");
-    ZtRelease(released);
-    const TAVLABELTYPE released_type = TavCreateLabelTypeString();
-    ZtRelease(released_type);
-    const std::vector<ZTHANDLE> not_labels = {0, released, 0x00DEAD0000BEEF01ull, type, data};
-    const std::vector<ZTHANDLE> not_types = {0, released_type, 0x00DEAD0000BEEF01ull, text, data};
+    const tav_test::BadHandles not_labels(TavCreateStringLabel("gone"), {{"label type", TavCreateLabelTypeString()},
+                                                                         {"data", TavCreateVectorData(&one, 1)}});
+    const tav_test::BadHandles not_types(TavCreateLabelTypeString(), {{"label", TavCreateStringLabel("b")},
+                                                                      {"data", TavCreateVectorData(&one, 1)}});
     uint64_t size = 0;
     int32_t flag = 0;
     struct Case {
         const char* function;
-        const std::vector<ZTHANDLE>& bad;
+        const tav_test::BadHandles& bad;
         std::function<int32_t(ZTHANDLE)> call;
     } cases[] = {
         {"TavCompareLabels", not_labels, [&](ZTHANDLE h) { return TavCompareLabels(h, text); }},
@@ -186,16 +196,17 @@ TEST(LabelFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
         {"TavSetExcludedFlag", not_labels, [&](ZTHANDLE h) { return TavSetExcludedFlag(h, 1); }},
     };
     for (const Case& c : cases)
-        for (ZTHANDLE h : c.bad) {
+        for (const auto& b : c.bad.all()) {
             ReportWatch watch;
-            EXPECT_EQ(c.call(h), TAV_E_INVALID_ARGUMENT) << c.function << " " << h;
-            EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, c.function)) << c.function << " " << h;
-            for (ZTHANDLE live : {text, type, data})
-                EXPECT_EQ(ZtRefCount(live), 1);
+            EXPECT_EQ(c.call(b.handle), TAV_E_INVALID_ARGUMENT) << c.function << " " << b.what;
+            EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, c.function)) << c.function << " " << b.what;
         }
     EXPECT_EQ(size, 0u);
-    for (ZTHANDLE h : {text, type, data})
+    EXPECT_TRUE(not_labels.others_untouched() && not_types.others_untouched());
+    for (ZTHANDLE h : {text, type}) {
+        EXPECT_EQ(ZtRefCount(h), 1);
         ZtRelease(h);
+    }
 }
 
 } // namespace
