@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -57,56 +58,51 @@ public:
     bool IsVersionAtLeast(double v) const override { return VersionAtLeast(version_, v); }
     int32_t QueryOptionOne() const override { return optionOne; }
     double GetVersion() const override { return version_; }
-    void OnClassName(const std::string& name) override { events.push_back("class " + name); }
+    void SetVersion(double v) override {
+        version_ = v;
+        Log("version", v);
+    }
+    void OnDescription(const std::string& text) override { Log("description", text); }
+    void OnFeatureWindow(const FeatureWindowRecord& w) override {
+        Log("window", w.width, w.height, w.originX, w.originY, w.planes);
+    }
+    void OnClassName(const std::string& name) override { Log("class", name); }
+    void OnHeaderWord(uint32_t word) override { Log("word", word); }
+    void OnTransformLimits(const TransformLimitsRecord& l) override { Log("limits", l.rotationRange, l.borderX, l.borderY); }
+    void OnSecondRecord(const OpaqueRecord& r) override { Log("second", Opaque(r)); }
+    void OnExtraRecord(const OpaqueRecord& r) override { Log("extra", Opaque(r)); }
+    void OnMaskImage(const Korvu1Image& mask) override { Log("mask", Describe(mask)); }
+    void OnOption(uint32_t bit) override { Log("option", bit); }
+    void OnExcludedClass(int32_t index) override { Log("excluded", index); }
     void OnSample(int64_t cls, const Korvu1Image& image, uint32_t first, uint32_t second) override {
+        const std::string described = Describe(image);
         if (throwAtSample == samples_++) {
-            Note(image);
             if (throwZtk) throw ZtkException(1, "error while creating v2 tav");
             throw std::logic_error("cannot add");
         }
-        events.push_back("sample " + std::to_string(cls) + " " + Describe(image) + " " + std::to_string(first) + " " +
-                         std::to_string(second));
-    }
-    void OnOption(uint32_t bit) override { events.push_back("option " + std::to_string(bit)); }
-    void OnExcludedClass(int32_t index) override { events.push_back("excluded " + std::to_string(index)); }
-    void OnFeatureWindow(const FeatureWindowRecord& w) override {
-        events.push_back("window " + std::to_string(w.width) + " " + std::to_string(w.height) + " " +
-                         std::to_string(w.originX) + " " + std::to_string(w.originY) + " " + std::to_string(w.planes));
-    }
-    void OnMaskImage(const Korvu1Image& mask) override { events.push_back("mask " + Describe(mask)); }
-    void OnDescription(const std::string& text) override { events.push_back("description " + text); }
-    void OnExtraRecord(const OpaqueRecord& r) override { events.push_back("extra " + Opaque(r)); }
-    void OnHeaderWord(uint32_t word) override { events.push_back("word " + std::to_string(word)); }
-    void OnTransformLimits(const TransformLimitsRecord& l) override {
-        events.push_back("limits " + std::to_string(l.rotationRange) + " " + std::to_string(l.borderX) + " " +
-                         std::to_string(l.borderY));
-    }
-    void OnSecondRecord(const OpaqueRecord& r) override { events.push_back("second " + Opaque(r)); }
-    void SetVersion(double v) override {
-        version_ = v;
-        std::ostringstream text;
-        text << "version " << v;
-        events.push_back(text.str());
+        Log("sample", cls, described, first, second);
     }
 
     int SampleEvents() const {
-        int n = 0;
-        for (const auto& e : events) n += e.rfind("sample ", 0) == 0;
-        return n;
+        return static_cast<int>(std::count_if(events.begin(), events.end(), [](const std::string& e) {
+            return e.rfind("sample ", 0) == 0;
+        }));
     }
     bool AllImagesReleased() const {
-        for (ZTIMAGE h : handles)
-            if (ZtIsObject(h)) return false;
-        return true;
+        return std::none_of(handles.begin(), handles.end(), [](ZTIMAGE h) { return ZtIsObject(h) != 0; });
     }
 
 private:
-    void Note(const Korvu1Image& image) {
-        if (!image.empty()) handles.push_back(image.handle);
+    template <class... T>
+    void Log(const T&... parts) {
+        std::ostringstream text;
+        ((text << parts << ' '), ...);
+        const std::string t = text.str();
+        events.push_back(t.substr(0, t.size() - 1));
     }
     std::string Describe(const Korvu1Image& image) {
         if (image.empty()) return "none";
-        Note(image);
+        handles.push_back(image.handle);
         int32_t planes = 0, w = 0, h = 0;
         if (!ZtIsObject(image.handle) || image.image->GetDimension(&planes, &w, &h) < 0) return "dead";
         return std::to_string(w) + "x" + std::to_string(h);
@@ -148,18 +144,23 @@ Korvu1File FullFile(double version = 1.4) {
     return f;
 }
 
-// Reads bytes from a string stream, or from one that cannot seek; the
-// ZtkException the reader ended with, if any.
-std::optional<ZtkException> ReadAll(const std::string& bytes, RecordingVisitor& v, bool seekable = true) {
-    std::istringstream string(bytes);
-    PipeBuf pipe(bytes);
-    std::istream piped(&pipe);
+// The ZtkException that f ends with, if any.
+template <class F>
+std::optional<ZtkException> ZtkErrorOf(F f) {
     try {
-        Korvu1Reader::Read(seekable ? static_cast<std::istream&>(string) : piped, v);
+        f();
     } catch (const ZtkException& e) {
         return e;
     }
     return std::nullopt;
+}
+
+// Reads bytes from a string stream, or from one that cannot seek.
+std::optional<ZtkException> ReadAll(const std::string& bytes, RecordingVisitor& v, bool seekable = true) {
+    std::istringstream string(bytes);
+    PipeBuf pipe(bytes);
+    std::istream piped(&pipe);
+    return ZtkErrorOf([&] { Korvu1Reader::Read(seekable ? static_cast<std::istream&>(string) : piped, v); });
 }
 
 TEST(Korvu1Reader, DeliversEveryRecordInFileOrder) {
@@ -370,13 +371,10 @@ TEST(Korvu1Reader, OpensFilesByUtf16Path) {
                           {Utf16(dir.string() + "/") + std::u16string(1, u'\0') + u"x", "file not found"}};
     for (const Case& c : cases) {
         RecordingVisitor w;
-        try {
-            Korvu1Reader::OpenAndRead(c.path, w);
-            ADD_FAILURE() << c.error;
-        } catch (const ZtkException& e) {
-            EXPECT_EQ(e.code(), 3u);
-            EXPECT_STREQ(e.what(), c.error);
-        }
+        const std::optional<ZtkException> e = ZtkErrorOf([&] { Korvu1Reader::OpenAndRead(c.path, w); });
+        ASSERT_TRUE(e) << c.error;
+        EXPECT_EQ(e->code(), 3u);
+        EXPECT_STREQ(e->what(), c.error);
         EXPECT_TRUE(w.events.empty());
     }
 
