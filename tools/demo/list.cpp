@@ -1,7 +1,11 @@
 // Builds a small list in memory through the public functions and prints a
 // summary: types, labels with their items, statistics, comment and times.
+// Then stores it in a file (the argument, or one in the temp folder) and
+// loads it back.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,9 +42,32 @@ void print_time(const char* what, const SYSTEMTIME& t) {
                 t.wSecond, t.wMilliseconds);
 }
 
+// Same items and labels in the same order, same links, comment and times.
+bool same_list(TAV a, TAV b) {
+    if (TavGetNumDataEntries(a) != TavGetNumDataEntries(b) || TavGetNumLabelEntries(a) != TavGetNumLabelEntries(b))
+        return false;
+    for (int32_t i = 0; i < TavGetNumDataEntries(a); ++i)
+        if (TavCompareData(TavGetData(a, i), TavGetData(b, i)) != 0 ||
+            TavGetLabelIndex(a, TavGetLabelReference(TavGetData(a, i), 0)) !=
+                TavGetLabelIndex(b, TavGetLabelReference(TavGetData(b, i), 0)))
+            return false;
+    for (int32_t i = 0; i < TavGetNumLabelEntries(a); ++i)
+        if (TavCompareLabels(TavGetLabel(a, i), TavGetLabel(b, i)) != 0)
+            return false;
+    char ca[256] = {}, cb[256] = {};
+    uint64_t sa = sizeof ca, sb = sizeof cb;
+    SYSTEMTIME ta[2]{}, tb[2]{};
+    TavGetCreationDate(a, &ta[0]);
+    TavGetModificationDate(a, &ta[1]);
+    TavGetCreationDate(b, &tb[0]);
+    TavGetModificationDate(b, &tb[1]);
+    return TavGetComment(a, ca, &sa) == 0 && TavGetComment(b, cb, &sb) == 0 && std::strcmp(ca, cb) == 0 &&
+           std::memcmp(ta, tb, sizeof ta) == 0;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     TAVLABELTYPE labelType = TavCreateLabelTypeString();
     TAVDATATYPE dataType = TavCreateDataTypeFloatVector(2);
     TAV list = TavCreate(labelType, dataType);
@@ -94,7 +121,23 @@ int main() {
     print_time("created:", created);
     print_time("modified:", modified);
 
-    for (ZTHANDLE h : {list, labelType, dataType})
+    const std::string path =
+        argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "tav_demo_fruit.tav").string();
+    if (TavStore(list, path.c_str()) != 0) {
+        std::fprintf(stderr, "could not store the list in %s\n", path.c_str());
+        return 1;
+    }
+    TAV loaded = 0;
+    if (TavLoad(path.c_str(), &loaded) != 0) {
+        std::fprintf(stderr, "could not load %s\n", path.c_str());
+        return 1;
+    }
+    const bool same = same_list(list, loaded);
+    std::printf("stored in %s (%ju bytes) and loaded back: %d data items, %d labels, %s\n", path.c_str(),
+                static_cast<uintmax_t>(std::filesystem::file_size(path)), TavGetNumDataEntries(loaded),
+                TavGetNumLabelEntries(loaded), same ? "equal to the original" : "DIFFERENT from the original");
+
+    for (ZTHANDLE h : {loaded, list, labelType, dataType})
         ZtRelease(h);
-    return 0;
+    return same ? 0 : 1;
 }
