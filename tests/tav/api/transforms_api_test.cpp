@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,27 +27,31 @@ constexpr int32_t kIncompatible = static_cast<int32_t>(0x8000001cu);
 constexpr int32_t kOutOfRange = static_cast<int32_t>(0x80000030u);
 
 // A callback driven by a std::function; counts its calls.
-struct LabelMap {
-    std::function<TAVLABEL(TAVLABEL)> map; // 0: the callback fails
+// Remembers every handle it handed over: the transform must release each.
+template <class H>
+struct Map {
+    Map() = default;
+    explicit Map(std::function<H(H)> m) : map(std::move(m)) {}
+    std::function<H(H)> map; // 0: the callback fails
     int calls = 0;
-    static int32_t call(void* context, TAVLABEL source, TAVLABEL* result) {
-        auto* self = static_cast<LabelMap*>(context);
+    std::vector<ZTHANDLE> made;
+    static int32_t call(void* context, H source, H* result) {
+        auto* self = static_cast<Map*>(context);
         ++self->calls;
         *result = self->map(source);
+        if (*result != 0)
+            self->made.push_back(*result);
         return *result != 0;
     }
-};
-
-struct DataMap {
-    std::function<TAVDATA(TAVDATA)> map;
-    int calls = 0;
-    static int32_t call(void* context, TAVDATA source, TAVDATA* result) {
-        auto* self = static_cast<DataMap*>(context);
-        ++self->calls;
-        *result = self->map(source);
-        return *result != 0;
+    bool all_released() const {
+        for (ZTHANDLE h : made)
+            if (ZtRefCount(h) != -1)
+                return false;
+        return true;
     }
 };
+using LabelMap = Map<TAVLABEL>;
+using DataMap = Map<TAVDATA>;
 
 TAVLABEL vector_label(std::vector<float> values) { return TavCreateVectorLabel(values.data(), values.size()); }
 TAVDATA vector_data(std::vector<float> values) { return TavCreateVectorData(values.data(), values.size()); }
@@ -77,6 +82,7 @@ TEST(TavTransformLabelList, labels_mapped_to_one_value_merge_into_one_class_in_s
     TAV out = 0;
     ASSERT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), 0);
     EXPECT_EQ(map.calls, 3);
+    EXPECT_TRUE(map.all_released());
     EXPECT_EQ(ZtRefCount(out), 1);
     EXPECT_EQ(ZtRefCount(source.list), 1);
     EXPECT_EQ(TavGetDataType(out), source.dataType);
@@ -122,12 +128,22 @@ TEST(TavTransformLabelList, a_failing_callback_leaves_the_caller_without_a_list)
     for (const Case& c : cases) {
         SourceList source;
         LabelMap map;
-        map.map = [&](TAVLABEL) { return map.calls == c.failAt ? 0 : TavCreateStringLabel("x"); };
-        ReportLog log;
         TAV out = 77;
+        TAV seen = 0; // the new list, as the caller's variable showed it meanwhile
+        map.map = [&](TAVLABEL) -> TAVLABEL {
+            if (map.calls != c.failAt)
+                return TavCreateStringLabel("x");
+            seen = out;
+            return 0;
+        };
+        ReportLog log;
         EXPECT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), kFailure);
         EXPECT_EQ(log.take(), c.expected) << c.failAt;
         EXPECT_EQ(out, c.outAfter) << c.failAt;
+        EXPECT_TRUE(map.all_released()) << c.failAt;
+        if (c.failAt > 1) {
+            EXPECT_EQ(ZtRefCount(seen), -1) << "the new list was not released";
+        }
         EXPECT_EQ(ZtRefCount(source.list), 1);
     }
 }
@@ -158,6 +174,7 @@ TEST(TavTransformLabelList, refusals_before_a_list_exists_leave_the_variable_alo
         EXPECT_EQ(log.take(), reports({{c.code, "", "TavTransformLabelList"}}));
         EXPECT_EQ(out, 77u);
     }
+    EXPECT_TRUE(toData.all_released());
     EXPECT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &any, nullptr), kInvalid);
     ZtRelease(notALabel);
 }
@@ -238,17 +255,26 @@ TEST(TavTransformDataList, planes_of_different_data_types_give_no_list) {
     EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavTransformDataList"}}));
     EXPECT_EQ(out, 77u);
     EXPECT_EQ(map.calls, 1);
+    EXPECT_TRUE(map.all_released());
 }
 
 TEST(TavTransformDataList, a_failing_callback_at_a_later_item_releases_the_new_list) {
     SourceList source;
     DataMap map;
-    map.map = [&](TAVDATA d) { return map.calls == 4 ? 0 : vector_data({data_value(d)}); };
-    ReportLog log;
     TAV out = 77;
+    TAV seen = 0;
+    map.map = [&](TAVDATA d) -> TAVDATA {
+        if (map.calls < 4)
+            return vector_data({data_value(d)});
+        seen = out;
+        return 0;
+    };
+    ReportLog log;
     EXPECT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), kFailure);
     EXPECT_EQ(log.take(), reports({{kFailure, "", "TavTransformDataList"}}));
     EXPECT_EQ(out, 0u);
+    EXPECT_EQ(ZtRefCount(seen), -1);
+    EXPECT_TRUE(map.all_released());
 
     StringVectorList empty;
     EXPECT_EQ(TavTransformDataList(empty.list, &DataMap::call, &map, &out), kEmpty);
