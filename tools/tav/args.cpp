@@ -9,7 +9,7 @@
 
 namespace tavtool {
 
-Args::Args(int argc, char** argv, int first, const OptionSpec& spec) {
+Args::Args(int argc, char** argv, int first, const OptionSet& options) {
     bool options_done = false;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
@@ -31,9 +31,9 @@ Args::Args(int argc, char** argv, int first, const OptionSpec& spec) {
             name = arg.substr(0, eq);
             inline_value = arg.substr(eq + 1);
         }
-        if (spec.flags.count(name) && !inline_value) {
+        if (options.flags.count(name) && !inline_value) {
             flags_.insert(name);
-        } else if (spec.valued.count(name)) {
+        } else if (options.valued.count(name)) {
             if (!inline_value) {
                 if (i + 1 >= argc)
                     throw UsageError("option " + name + " needs a value");

@@ -10,7 +10,7 @@
 
 namespace tavtool {
 
-struct OptionSpec {
+struct OptionSet {
     std::set<std::string> valued; // "--size" takes a value
     std::set<std::string> flags;  // "--json" does not
 };
@@ -19,7 +19,7 @@ class Args {
 public:
     // Parses argv[first..argc). "--help" anywhere sets help(); "--" ends the
     // options. Unknown options throw UsageError.
-    Args(int argc, char** argv, int first, const OptionSpec& spec);
+    Args(int argc, char** argv, int first, const OptionSet& options);
 
     bool help() const { return help_; }
     bool flag(const std::string& name) const { return flags_.count(name) != 0; }

@@ -113,7 +113,10 @@ int run(const Args& args) {
     const int items = TavGetNumDataEntries(list.get());
     if (items <= 0)
         throw Failure("no usable PNG, PGM or PPM images in the subfolders of '" + dir.string() + "'");
-    const std::string comment = "Created from the folder '" + dir.filename().string() + "'";
+    // The folder's own name, also for "." or a path ending in a slash.
+    const fs::path canonical = fs::weakly_canonical(dir, ec);
+    const std::string comment =
+        "Created from the folder '" + (ec ? dir : canonical).filename().string() + "'";
     TavSetComment(list.get(), comment.c_str());
     store_list(list.get(), out);
     std::printf("%s: %d items in %d labels", out.c_str(), items, TavGetNumLabelEntries(list.get()));

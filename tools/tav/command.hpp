@@ -13,7 +13,7 @@ struct Command {
     std::string name;
     std::string summary;
     std::string help; // usage line first, then a description
-    OptionSpec options;
+    OptionSet options;
     int (*run)(const Args& args);
 };
 
