@@ -19,11 +19,12 @@ constexpr uint32_t kCreateFailedCode = 1;
 constexpr char kCreateFailed[] = "error while creating v2 tav";
 constexpr uint32_t kPixelDataTypeU8 = 8;
 
-// Scaling small samples up to the target size makes memory the file does not
-// hold. The fitted images may use this much, plus a multiple of the sample
-// bytes read: a few bytes of file can never fill the memory.
-constexpr uint64_t kFreeFittedBytes = uint64_t{8} << 20;
-constexpr uint64_t kFittedGrowth = 64;
+// Scaling small samples up to the target size makes memory (and work) that
+// the file does not hold. The fitted images may take this much, plus a
+// multiple of the sample bytes read: a few bytes of file can never make
+// megabytes of pixels. Any sample scaled by up to 32 in area always fits.
+constexpr uint64_t kFreeFittedBytes = uint64_t{64} << 10;
+constexpr uint64_t kFittedGrowth = 32;
 
 // Takes over the reference of a handle a creating function returned; empty
 // for a null handle.

@@ -101,6 +101,8 @@ TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
         {{32, 32, 16, 16, 1}, {0, 4, 2}, 40, 36, 4, 2, 32, 32},
         {{32, 32, 16, 16, 1}, {90, 0, 0}, 46, 46, 7, 7, 32, 32},
         {{32, 32, 16, 16, 1}, {-90, 0, 0}, 32, 32, 0, 0, 32, 32},
+        // Half a turn either way sweeps the full circle around the origin.
+        {{10, 10, 0, 0, 1}, {180, 0, 0}, 27, 27, 8, 8, 10, 10},
         // A negative border shrinks the window by its size plus one.
         {{32, 32, 16, 16, 1}, {0, -3, 0}, 28, 32, 0, 0, 28, 32},
         {{20, 10, 0, 0, 1}, {0, 1, 1}, 22, 12, 1, 1, 20, 10},
