@@ -22,9 +22,10 @@ constexpr uint32_t kPixelDataTypeU8 = 8;
 // Scaling small samples up to the target size makes memory (and work) that
 // the file does not hold. The fitted images may take this much, plus a
 // multiple of the sample bytes read: a few bytes of file can never make
-// megabytes of pixels. Any sample scaled by up to 32 in area always fits.
-constexpr uint64_t kFreeFittedBytes = uint64_t{64} << 10;
-constexpr uint64_t kFittedGrowth = 32;
+// gigabytes of pixels. The first 4 MiB are free, and any sample scaled by up
+// to 256 in area (an 8 x 8 sample to 128 x 128) always fits.
+constexpr uint64_t kFreeFittedBytes = uint64_t{4} << 20;
+constexpr uint64_t kFittedGrowth = 256;
 
 // Takes over the reference of a handle a creating function returned; empty
 // for a null handle.
