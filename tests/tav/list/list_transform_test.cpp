@@ -3,7 +3,6 @@
 #include "support/reports.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
-#include "tav/list/label_change.hpp"
 #include "tav/list/list_transform.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
@@ -57,16 +56,4 @@ TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
                             [&](frame::Call&) { TransformData(AsList(*source), same, dataOut, none); }),
               ErrFailure);
     EXPECT_EQ(dataOut, 0u);
-}
-
-TEST(ChangeLabel, a_merge_removes_the_label_found_by_object_and_keeps_every_item) {
-    auto source = string_vector_list();
-    auto& list = AsList(*source);
-    // "b" in place to "c", then "a" onto "c": the labels are out of order in between.
-    ChangeLabel(list, 1, *make_object<CLabelString>("c"));
-    ChangeLabel(list, 0, *make_object<CLabelString>("c"));
-    ASSERT_EQ(list.LabelCount(), 1u);
-    EXPECT_EQ(dynamic_cast<CLabelString&>(*list.LabelAt(0)).Text(), "c");
-    EXPECT_EQ(list.DataCount(), 2u);
-    EXPECT_EQ(list.LabelAt(0)->DataReferences().size(), 2u);
 }
