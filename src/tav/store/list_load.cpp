@@ -1,13 +1,9 @@
 #include "tav/store/list_load.hpp"
 
-#include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tav/frame/error_codes.hpp"
 #include "tav/list/sample_image_list.hpp"
@@ -38,6 +34,16 @@ const Entry* find(const Directory& directory, const vxIO::xriff_fixed_string<8>&
 }
 
 StoredPayload view(const std::vector<char>& bytes) { return {bytes.data(), bytes.size()}; }
+
+// The payload of an entry, in a buffer that the next entry reuses. Every entry
+// of the directory lies inside the file, so the buffer never outgrows it.
+const std::vector<char>& read_into(Directory& directory, const Entry& entry, std::vector<char>& buffer) {
+    if (entry.size > directory.reader().size())
+        throw std::xriff_eof_error();
+    buffer.resize(entry.size);
+    directory.read_at(entry, buffer.data(), entry.size);
+    return buffer;
+}
 
 // The payload as 32-bit words; its size must be a whole number of units of
 // `unit` bytes (4 for a word, 8 for a pair).
@@ -121,8 +127,9 @@ void read_entries(Directory& directory, const vxIO::xriff_fixed_string<16>& name
     auto composite = directory.find(chunk::composite, name);
     if (composite == directory.end())
         return;
+    std::vector<char> buffer;
     for (const Entry& child : directory.children(composite)) {
-        auto object = make(child, directory.read_payload(child));
+        auto object = make(child, read_into(directory, child, buffer));
         if (!object || !fits(*object))
             corrupt();
         append(std::move(object));
@@ -187,38 +194,6 @@ void read_comment(Directory& directory, CSampleImageListBase& list) {
             return;
         }
     }
-}
-
-// The file's content, read in one piece: the load then seeks and reads in
-// memory instead of costing system calls per chunk.
-std::string read_file(const std::string& fs_path) {
-    int fd;
-    do
-        fd = ::open(fs_path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throw std::xriff_io_error("file open error");
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw std::xriff_io_error("file open error");
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw std::xriff_io_error("read failed");
-        if (got == 0)
-            break; // the file shrank meanwhile: what is there is the file
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
 }
 
 LoadResult load(Directory& directory) {
@@ -291,7 +266,7 @@ SharedHandle<ITav> build_list(Directory& directory) {
 }
 
 LoadResult load_list_file(const std::string& fs_path) {
-    return open_and_load([&](Directory& directory) { directory.open_memory(read_file(fs_path)); });
+    return open_and_load([&](Directory& directory) { directory.open(std::filesystem::path(fs_path)); });
 }
 
 LoadResult load_list_bytes(std::string bytes) {

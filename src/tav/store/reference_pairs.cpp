@@ -1,34 +1,80 @@
 #include "tav/store/reference_pairs.hpp"
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
-#include <unordered_map>
+#include <utility>
 
 namespace Korvu2::TAV::store {
 
 using namespace Objects;
 
+namespace {
+
+using HandleIndex = std::vector<std::pair<ZTHANDLE, uint32_t>>;
+
+// Sorted by (handle, index): the first entry of an object comes first.
+HandleIndex index_by_handle(std::size_t count, const auto& handle_at) {
+    HandleIndex index(count);
+    for (std::size_t i = 0; i < count; ++i)
+        index[i] = {handle_at(i), static_cast<uint32_t>(i)};
+    std::sort(index.begin(), index.end());
+    return index;
+}
+
+std::optional<uint32_t> find(const HandleIndex& index, ZTHANDLE handle) {
+    auto it = std::lower_bound(index.begin(), index.end(), std::pair<ZTHANDLE, uint32_t>{handle, 0});
+    if (it == index.end() || it->first != handle)
+        return std::nullopt;
+    return it->second;
+}
+
+} // namespace
+
 std::vector<uint32_t> reference_pairs(const CSampleImageListBase& list) {
     // Indices are stored in 32 bits.
-    if (list.DataCount() > UINT32_MAX || list.LabelCount() > UINT32_MAX)
+    const std::size_t data_count = list.DataCount(), label_count = list.LabelCount();
+    if (data_count > UINT32_MAX || label_count > UINT32_MAX)
         throw std::length_error("list too long to store");
 
-    std::unordered_map<uint64_t, uint32_t> data_index;
-    data_index.reserve(list.DataCount());
-    for (std::size_t d = 0; d < list.DataCount(); ++d)
-        data_index.try_emplace(list.DataAt(d)->UniqueNumber(), static_cast<uint32_t>(d));
+    // An object has one handle for its whole life, and no two items of a list
+    // are the same object, so the handle stands for the unique number. The
+    // list's own edits keep each label's references in data order: grouping
+    // the items by their label link predicts every reference with one
+    // comparison. Any other reference is looked up among all items.
+    const HandleIndex labels =
+        index_by_handle(label_count, [&](std::size_t l) { return list.LabelAt(l).handle(); });
+    std::vector<std::vector<uint32_t>> items(label_count);
+    for (std::size_t d = 0; d < data_count; ++d)
+        if (auto l = find(labels, list.DataAt(d)->LabelLink().handle()))
+            items[*l].push_back(static_cast<uint32_t>(d));
+
+    std::optional<HandleIndex> all_items;
+    auto look_up = [&](ZTHANDLE handle) {
+        if (!all_items)
+            all_items = index_by_handle(data_count, [&](std::size_t d) { return list.DataAt(d).handle(); });
+        return find(*all_items, handle);
+    };
 
     std::vector<uint32_t> pairs;
-    pairs.reserve(2 * list.DataCount());
-    for (std::size_t l = 0; l < list.LabelCount(); ++l) {
-        for (const LinkHandle<ITavData>& reference : list.LabelAt(l)->DataReferences()) {
-            const SharedHandle<ITavData> data = reference.lock();
-            if (!data)
+    pairs.reserve(2 * data_count);
+    for (std::size_t l = 0; l < label_count; ++l) {
+        const auto& references = list.LabelAt(l)->DataReferences();
+        for (std::size_t k = 0; k < references.size(); ++k) {
+            const ZTHANDLE handle = references[k].handle();
+            std::optional<uint32_t> d;
+            if (k < items[l].size() && list.DataAt(items[l][k]).handle() == handle)
+                d = items[l][k];
+            else
+                d = look_up(handle);
+            if (!d) {
+                // Not an item of the list: a live object is left out, a
+                // vanished one fails the store (lock raises bad_weak_ptr).
+                references[k].lock();
                 continue;
-            const auto found = data_index.find(data->UniqueNumber());
-            if (found == data_index.end())
-                continue;
+            }
             pairs.push_back(static_cast<uint32_t>(l));
-            pairs.push_back(found->second);
+            pairs.push_back(*d);
         }
     }
     return pairs;

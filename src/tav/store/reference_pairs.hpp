@@ -9,8 +9,8 @@
 
 namespace Korvu2::TAV::store {
 
-// Data items are matched to the list's entries by unique number, the first
-// entry winning, in one pass over each. A reference to an item that is not
+// Data items are matched to the list's entries by object (the same unique
+// number), the first entry winning, in one pass over each. A reference to an item that is not
 // among the entries has no data index and is left out. Raises
 // ztkBase::bad_weak_ptr when a referenced item no longer exists.
 std::vector<uint32_t> reference_pairs(const Objects::CSampleImageListBase& list);

@@ -106,6 +106,15 @@ TEST(ReferencePairs, FollowLabelOrderThenReferenceOrder) {
               (std::vector<uint32_t>{0, 1, 0, 3, 1, 2, 1, 5, 2, 0, 2, 4}));
 }
 
+TEST(ReferencePairs, KeepTheOrderALabelHoldsEvenWhenItIsNotTheDataOrder) {
+    auto list = string_vector_list(1);
+    for (const char* label : {"a", "b", "a", "a", "b"})
+        add(list, {float(label[0])}, label);
+    auto& references = AsList(*list).LabelAt(0)->DataReferences();
+    std::swap(references[0], references[2]);
+    EXPECT_EQ(store::reference_pairs(AsList(*list)), (std::vector<uint32_t>{0, 3, 0, 2, 0, 0, 1, 1, 1, 4}));
+}
+
 TEST(ReferencePairs, ReferenceToAnItemOutsideTheListIsLeftOut) {
     auto list = string_vector_list(1);
     add(list, {1}, "a");
