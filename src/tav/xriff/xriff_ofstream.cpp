@@ -1,9 +1,15 @@
 #include "tav/xriff/xriff_ofstream.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace vxIO {
+
+namespace {
+constexpr uint64_t small_write_limit = 32 * 1024;
+constexpr uint64_t small_write_piece = 1000;
+} // namespace
 
 template <int V>
 basic_xriff_ofstream<V>::~basic_xriff_ofstream() {
@@ -67,9 +73,18 @@ void basic_xriff_ofstream<V>::write(const void* data, uint64_t size) {
     require_open();
     if (size > static_cast<uint64_t>(std::numeric_limits<std::streamsize>::max()))
         throw std::xriff_io_error("write failed");
-    this->file_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!this->file_)
-        throw std::xriff_io_error("write failed");
+    // The file buffer passes any write of 1 KiB or more straight to the
+    // system; payloads below the buffer's size go in smaller pieces, so that
+    // many chunks of a few KiB cost one system call per buffer, not one each.
+    const char* bytes = static_cast<const char*>(data);
+    const uint64_t piece = size < small_write_limit ? small_write_piece : size;
+    for (uint64_t done = 0; done < size;) {
+        const uint64_t n = std::min(piece, size - done);
+        this->file_.write(bytes + done, static_cast<std::streamsize>(n));
+        if (!this->file_)
+            throw std::xriff_io_error("write failed");
+        done += n;
+    }
     pos_ += size;
 }
 
