@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tav/frame/error_codes.hpp"
+#include "tav/frame/make_object.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
 #include "tav/samples/data_image.hpp"
@@ -13,7 +14,6 @@
 #include "tav/samples/label_string.hpp"
 #include "tav/store/list_file_layout.hpp"
 #include "tav/store/systemtime_stream.hpp"
-#include "tav/frame/make_object.hpp"
 #include "tav/types/type_words.hpp"
 
 namespace Korvu2::TAV::store {
@@ -57,31 +57,19 @@ std::vector<uint32_t> read_words(Directory& directory, const Entry& entry, uint6
     return words;
 }
 
-SharedHandle<ITavLabelType> make_label_type(Directory& directory) {
-    const Entry* entry = find(directory, chunk::label_type);
+// A type object from the first chunk of its type with no name: the class
+// for enum 0 or the class for enum 1, each of which checks its own words.
+template <class Interface, class Enum0Class, class Enum1Class>
+SharedHandle<Interface> make_type(Directory& directory, const vxIO::xriff_fixed_string<8>& type) {
+    const Entry* entry = find(directory, type);
     if (entry == nullptr)
         throw std::runtime_error(kInvalidTypeDescriptors);
     const std::vector<char> bytes = directory.read_payload(*entry);
     switch (type_words::stored_type_enum(bytes.data(), bytes.size()).value_or(-1)) {
-    case CLabelTypeString::kTypeEnum:
-        return make_object<CLabelTypeString>(bytes.data(), bytes.size());
-    case CLabelTypeFloat32Vector::kTypeEnum:
-        return make_object<CLabelTypeFloat32Vector>(bytes.data(), bytes.size());
-    default:
-        throw std::runtime_error(kInvalidTypeDescriptors);
-    }
-}
-
-SharedHandle<ITavDataType> make_data_type(Directory& directory) {
-    const Entry* entry = find(directory, chunk::data_type);
-    if (entry == nullptr)
-        throw std::runtime_error(kInvalidTypeDescriptors);
-    const std::vector<char> bytes = directory.read_payload(*entry);
-    switch (type_words::stored_type_enum(bytes.data(), bytes.size()).value_or(-1)) {
-    case CDataTypeImage::kTypeEnum:
-        return make_object<CDataTypeImage>(bytes.data(), bytes.size());
-    case CDataTypeFloat32Vector::kTypeEnum:
-        return make_object<CDataTypeFloat32Vector>(bytes.data(), bytes.size());
+    case Enum0Class::kTypeEnum:
+        return make_object<Enum0Class>(bytes.data(), bytes.size());
+    case Enum1Class::kTypeEnum:
+        return make_object<Enum1Class>(bytes.data(), bytes.size());
     default:
         throw std::runtime_error(kInvalidTypeDescriptors);
     }
@@ -92,7 +80,7 @@ std::optional<SYSTEMTIME> read_time(Directory& directory, const vxIO::xriff_fixe
     if (entry == nullptr)
         return std::nullopt;
     SYSTEMTIME time;
-    directory.read_at(*entry, &time, sizeof time);
+    directory.read_at(*entry, &time, systemtime_stream::kStoredSize);
     return time;
 }
 
@@ -239,8 +227,10 @@ LoadResult open_and_load(Open open) {
 } // namespace
 
 SharedHandle<ITav> build_list(Directory& directory) {
-    SharedHandle<ITavLabelType> label_type = make_label_type(directory);
-    SharedHandle<ITavDataType> data_type = make_data_type(directory);
+    SharedHandle<ITavLabelType> label_type =
+        make_type<ITavLabelType, CLabelTypeString, CLabelTypeFloat32Vector>(directory, chunk::label_type);
+    SharedHandle<ITavDataType> data_type =
+        make_type<ITavDataType, CDataTypeImage, CDataTypeFloat32Vector>(directory, chunk::data_type);
     SharedHandle<ITav> handle = make_list(label_type, data_type);
     if (!handle)
         return {};
