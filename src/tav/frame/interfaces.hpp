@@ -3,6 +3,7 @@
 // (its own) and answers its object kind; concrete classes live in types/,
 // samples/ and list/.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <zt/ztbase.h>
@@ -52,6 +53,10 @@ public:
     virtual SharedHandle<ITavLabel> Clone() const = 0;
     // Strict order among labels of the same class.
     virtual bool IsLess(const ITavLabel& other) const = 0;
+    // A compact stand-in for IsLess, or none. For labels a and b that fit the
+    // same label type and both have keys: key(a) < key(b) means a.IsLess(b)
+    // and not b.IsLess(a) (and the reverse); equal keys decide nothing.
+    virtual std::optional<uint64_t> OrderKey() const noexcept { return std::nullopt; }
 
     bool Excluded() const { return excluded_; }
     void SetExcluded(bool excluded) { excluded_ = excluded; }

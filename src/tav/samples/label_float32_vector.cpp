@@ -1,6 +1,7 @@
 #include "tav/samples/label_float32_vector.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 #include "tav/frame/make_object.hpp"
@@ -8,6 +9,27 @@
 #include "tav/types/label_type_float32_vector.hpp"
 
 namespace Korvu2::TAV::Objects {
+
+namespace {
+
+bool is_nan(uint32_t bits) {
+    return (bits & 0x7FFFFFFFu) > 0x7F800000u;
+}
+
+// Zeros and subnormals: -0.0 equals +0.0, and under a flush-to-zero mode a
+// subnormal equals zero, so these only get one image between them.
+bool is_zero_like(uint32_t bits) {
+    return (bits & 0x7F800000u) == 0;
+}
+
+// An order-preserving image of a float that is not NaN.
+uint32_t ordered_image(uint32_t bits) {
+    if (is_zero_like(bits))
+        bits = 0;
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
+} // namespace
 
 CLabelFloat32Vector::CLabelFloat32Vector(std::vector<float> values) : values_(std::move(values)) {}
 
@@ -42,6 +64,26 @@ bool CLabelFloat32Vector::IsLess(const ITavLabel& other) const {
     }
     // Equal over the shorter length: neither is less, even for a proper prefix.
     return false;
+}
+
+std::optional<uint64_t> CLabelFloat32Vector::OrderKey() const noexcept {
+    if (values_.empty())
+        return std::nullopt;
+    const uint32_t first = std::bit_cast<uint32_t>(values_[0]);
+    if (is_nan(first))
+        return std::nullopt;
+    uint64_t key = static_cast<uint64_t>(ordered_image(first)) << 32;
+    // Equal upper halves mean equal first elements only outside the zero-like
+    // values; only then does IsLess go on to the second, and so may the key.
+    // Labels of one label type have one length, so a missing second element
+    // never meets a present one.
+    if (values_.size() >= 2 && !is_zero_like(first)) {
+        const uint32_t second = std::bit_cast<uint32_t>(values_[1]);
+        if (is_nan(second))
+            return std::nullopt;
+        key |= ordered_image(second);
+    }
+    return key;
 }
 
 } // namespace Korvu2::TAV::Objects

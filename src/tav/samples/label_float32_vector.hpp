@@ -19,6 +19,9 @@ public:
     SharedHandle<ITavLabel> Clone() const override;
     // Throws std::runtime_error for a label of another class.
     bool IsLess(const ITavLabel& other) const override;
+    // The first element in the upper half and, where that decides nothing,
+    // the second in the lower half; none for an empty vector or a NaN there.
+    std::optional<uint64_t> OrderKey() const noexcept override;
 
     const std::vector<float>& Values() const { return values_; }
     // Replaces the values of a label a list holds (changing a label in place).

@@ -49,4 +49,14 @@ bool CLabelString::IsLess(const ITavLabel& other) const {
     return text_ < o->text_;
 }
 
+std::optional<uint64_t> CLabelString::OrderKey() const noexcept {
+    // Unsigned bytes as IsLess compares them. A text that ends early is
+    // padded with zeros, so it never sorts after a text it is a prefix of; a
+    // zero byte inside a text only makes keys equal that IsLess tells apart.
+    uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        key = (key << 8) | (i < text_.size() ? static_cast<unsigned char>(text_[i]) : 0u);
+    return key;
+}
+
 } // namespace Korvu2::TAV::Objects

@@ -19,6 +19,8 @@ public:
     SharedHandle<ITavLabel> Clone() const override;
     // Throws std::runtime_error for a label of another class.
     bool IsLess(const ITavLabel& other) const override;
+    // The first eight bytes of the text as a big-endian number, zero-padded.
+    std::optional<uint64_t> OrderKey() const noexcept override;
 
     const std::string& Text() const { return text_; }
     // Replaces the text of a label a list holds (changing a label in place).

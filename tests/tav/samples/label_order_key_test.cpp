@@ -1,0 +1,130 @@
+#include <cfloat>
+#include <limits>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tav/frame/make_object.hpp"
+#include "tav/samples/label_float32_vector.hpp"
+#include "tav/samples/label_string.hpp"
+
+using namespace Korvu2::TAV;
+using namespace Korvu2::TAV::Objects;
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+const float kDenorm = std::numeric_limits<float>::denorm_min();
+
+SharedHandle<ITavLabel> text(std::string t) { return make_object<CLabelString>(std::move(t)); }
+SharedHandle<ITavLabel> floats(std::vector<float> v) { return make_object<CLabelFloat32Vector>(std::move(v)); }
+
+// A smaller key must mean IsLess one way and not the other.
+void expect_keys_agree_with_is_less(const ITavLabel& a, const ITavLabel& b) {
+    const std::optional<uint64_t> ka = a.OrderKey(), kb = b.OrderKey();
+    if (!ka || !kb || *ka == *kb)
+        return;
+    const ITavLabel& smaller = *ka < *kb ? a : b;
+    const ITavLabel& larger = *ka < *kb ? b : a;
+    EXPECT_TRUE(smaller.IsLess(larger));
+    EXPECT_FALSE(larger.IsLess(smaller));
+}
+
+enum class Keys { Less, Equal, Greater, FirstNone, BothNone };
+
+} // namespace
+
+TEST(LabelOrderKey, tricky_pairs) {
+    struct Case {
+        const char* name;
+        SharedHandle<ITavLabel> a, b;
+        Keys keys;
+    } cases[] = {
+        {"empty text first", text(""), text("a"), Keys::Less},
+        {"prefix first", text("ab"), text("abc"), Keys::Less},
+        {"differ after eight bytes", text("abcdefgh1"), text("abcdefgh0"), Keys::Equal},
+        {"prefix after eight bytes", text("abcdefgh"), text("abcdefghi"), Keys::Equal},
+        {"bytes unsigned", text("z"), text("\xC3\xA9"), Keys::Less},
+        {"0x7F below 0x80", text("\x7F"), text("\x80"), Keys::Less},
+        {"inner zero byte ties", text("a"), text(std::string("a\0", 2)), Keys::Equal},
+        {"zero byte then more", text(std::string("a\0b", 3)), text("a"), Keys::Greater},
+        {"case counts", text("Z"), text("a"), Keys::Less},
+        {"signed zeros", floats({-0.0f, 1}), floats({0.0f, 1}), Keys::Equal},
+        {"zero first ignores second", floats({-0.0f, 5}), floats({0.0f, 1}), Keys::Equal},
+        {"subnormal ties with zero", floats({kDenorm, 1}), floats({0.0f, 1}), Keys::Equal},
+        {"subnormals of both signs tie", floats({-kDenorm, 1}), floats({kDenorm, 0}), Keys::Equal},
+        {"NaN second after zero first", floats({0.0f, kNaN}), floats({kDenorm, 3}), Keys::Equal},
+        {"smallest normal above subnormal", floats({FLT_MIN, 0}), floats({kDenorm, 0}), Keys::Greater},
+        {"second decides", floats({1, 2}), floats({1, 3}), Keys::Less},
+        {"signed zeros second", floats({1, -0.0f}), floats({1, 0.0f}), Keys::Equal},
+        {"subnormal second ties", floats({1, kDenorm}), floats({1, 0.0f}), Keys::Equal},
+        {"negative infinity second", floats({1, -kInf}), floats({1, -FLT_MAX}), Keys::Less},
+        {"negative infinity first", floats({-kInf, 0}), floats({-FLT_MAX, 0}), Keys::Less},
+        {"positive infinity first", floats({FLT_MAX, 9}), floats({kInf, 0}), Keys::Less},
+        {"negatives by magnitude", floats({-1, 0}), floats({-0.5f, 0}), Keys::Less},
+        {"negative first, second decides", floats({-2, 5}), floats({-2, 4}), Keys::Greater},
+        {"third element ignored", floats({1, 2, 9}), floats({1, 2, 3}), Keys::Equal},
+        {"one element", floats({2}), floats({3}), Keys::Less},
+        {"one element signed zeros", floats({-0.0f}), floats({0.0f}), Keys::Equal},
+        {"NaN first", floats({kNaN, 1}), floats({1, 1}), Keys::FirstNone},
+        {"NaN second", floats({1, kNaN}), floats({1, 1}), Keys::FirstNone},
+        {"empty vectors", floats({}), floats({}), Keys::BothNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto ka = c.a->OrderKey(), kb = c.b->OrderKey();
+        switch (c.keys) {
+        case Keys::Less:
+            ASSERT_TRUE(ka && kb);
+            EXPECT_LT(*ka, *kb);
+            break;
+        case Keys::Equal:
+            ASSERT_TRUE(ka && kb);
+            EXPECT_EQ(*ka, *kb);
+            break;
+        case Keys::Greater:
+            ASSERT_TRUE(ka && kb);
+            EXPECT_GT(*ka, *kb);
+            break;
+        case Keys::FirstNone:
+            EXPECT_FALSE(ka);
+            EXPECT_TRUE(kb);
+            break;
+        case Keys::BothNone:
+            EXPECT_FALSE(ka || kb);
+            break;
+        }
+        expect_keys_agree_with_is_less(*c.a, *c.b);
+    }
+}
+
+TEST(LabelOrderKey, random_pairs_never_contradict_is_less) {
+    std::mt19937 random(4242);
+    const char bytes[] = {'a', 'b', '\0', '\x7F', '\x80', '\xFF'};
+    const float values[] = {0.0f, -0.0f, kDenorm, -kDenorm, FLT_MIN, -FLT_MIN, 1.0f, -1.0f, 1.0f + FLT_EPSILON,
+                            kInf, -kInf,  FLT_MAX, -FLT_MAX, kNaN};
+    auto random_text = [&] {
+        std::string t(random() % 11, 'a');
+        for (char& c : t)
+            c = bytes[random() % sizeof bytes];
+        return text(std::move(t));
+    };
+    auto random_floats = [&](std::size_t dimension) {
+        std::vector<float> v(dimension);
+        for (float& x : v)
+            x = values[random() % std::size(values)];
+        return floats(std::move(v));
+    };
+    for (int i = 0; i < 20000; ++i) {
+        SCOPED_TRACE(i);
+        expect_keys_agree_with_is_less(*random_text(), *random_text());
+        const std::size_t dimension = 1 + random() % 3;
+        expect_keys_agree_with_is_less(*random_floats(dimension), *random_floats(dimension));
+        if (HasFailure())
+            return;
+    }
+}
