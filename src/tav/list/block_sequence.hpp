@@ -110,6 +110,46 @@ public:
             for (const T& element : block)
                 f(element);
     }
+    template <class F>
+    void for_each(F f) {
+        for (auto& block : blocks_)
+            for (T& element : block)
+                f(element);
+    }
+
+    // The first index in [0, end) whose element fails below, end if none;
+    // below must hold for a prefix of [0, end) and fail for the rest. A
+    // binary search over the blocks' first elements, then within one block,
+    // so that no probe pays for a lookup by index.
+    template <class Predicate>
+    std::size_t partition_point(std::size_t end, Predicate below) const {
+        end = std::min(end, size_);
+        // The blocks that start before end.
+        const std::size_t blockCount =
+            static_cast<std::size_t>(std::lower_bound(starts_.begin(), starts_.end(), end) - starts_.begin());
+        std::size_t low = 0, high = blockCount;
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (below(blocks_[middle].front()))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (low == 0)
+            return 0;
+        // The answer lies in the last block whose first element is below.
+        const std::vector<T>& block = blocks_[low - 1];
+        const std::size_t start = starts_[low - 1];
+        std::size_t first = 1, last = std::min(block.size(), end - start);
+        while (first < last) {
+            const std::size_t middle = first + (last - first) / 2;
+            if (below(block[middle]))
+                first = middle + 1;
+            else
+                last = middle;
+        }
+        return start + first;
+    }
 
     // The elements in order, moved out; the sequence is left empty.
     std::vector<T> take_all() {

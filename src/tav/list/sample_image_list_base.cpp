@@ -67,8 +67,8 @@ std::optional<std::size_t> CSampleImageListBase::FindLabel(const ITavLabel& labe
 }
 
 std::optional<std::size_t> CSampleImageListBase::Walk(const ITavLabel& label) const {
-    std::size_t index = labels_.find_if([&](const SharedHandle<ITavLabel>& l) {
-        return l.get() == &label || l->Compare(label) == CompareEqual;
+    std::size_t index = labels_.find_if([&](const LabelEntry& e) {
+        return e.label.get() == &label || e.label->Compare(label) == CompareEqual;
     });
     if (index == labels_.size())
         return std::nullopt;
@@ -82,47 +82,56 @@ std::optional<CSampleImageListBase::Placement> CSampleImageListBase::SearchOrder
         // It equals nothing; only the object itself, among the unordered
         // tail, can match. A new one goes to the end.
         for (std::size_t i = regular_count_; i < labels_.size(); ++i)
-            if (labels_[i].get() == &label)
+            if (labels_[i].label.get() == &label)
                 return Placement{true, false, i};
         return Placement{false, false, labels_.size()};
     }
-    std::size_t low = 0, high = regular_count_;
+    // Keys stand in for IsLess between labels of one label type; all labels
+    // of the list fit its type, so the searched label must fit it too.
+    const std::optional<uint64_t> key =
+        label.VerifyCompatibility(*label_type_) ? label.OrderKey() : std::optional<uint64_t>();
+    std::size_t low = 0;
     try {
-        while (low < high) {
-            std::size_t middle = low + (high - low) / 2;
-            if (labels_[middle]->IsLess(label))
-                low = middle + 1;
-            else
-                high = middle;
-        }
+        low = labels_.partition_point(regular_count_, [&](const LabelEntry& e) {
+            if (key && e.key && *e.key != *key)
+                return *e.key < *key;
+            return e.label->IsLess(label);
+        });
     } catch (const std::runtime_error&) {
         // A label of another class: no order, so let the walk decide.
         return std::nullopt;
     }
     if (low < regular_count_) {
-        const ITavLabel& candidate = *labels_[low];
+        const ITavLabel& candidate = *labels_[low].label;
         if (&candidate == &label || candidate.Compare(label) == CompareEqual)
             return Placement{true, true, low};
     }
     return Placement{false, true, low};
 }
 
-std::vector<SharedHandle<ITavLabel>> CSampleImageListBase::Sorted(SharedHandle<ITavLabel> extra,
-                                                                  std::size_t& regularCount) const {
-    std::vector<SharedHandle<ITavLabel>> all;
+std::vector<LabelEntry> CSampleImageListBase::Sorted(SharedHandle<ITavLabel> extra, std::size_t& regularCount) const {
+    // Keys are computed anew: values may have changed in place.
+    std::vector<LabelEntry> all;
     all.reserve(labels_.size() + 1);
-    labels_.for_each([&](const SharedHandle<ITavLabel>& l) { all.push_back(l); });
+    labels_.for_each([&](const LabelEntry& e) { all.push_back(LabelEntry::of(e.label)); });
     if (extra)
-        all.push_back(std::move(extra));
+        all.push_back(LabelEntry::of(std::move(extra)));
 
     std::vector<std::size_t> regular, irregular;
     regular.reserve(all.size());
     for (std::size_t i = 0; i < all.size(); ++i)
-        (is_regular(*all[i]) ? regular : irregular).push_back(i);
-    // Sorting indices leaves the labels untouched if IsLess throws.
-    safe_merge_sort(regular, [&](std::size_t a, std::size_t b) { return all[a]->IsLess(*all[b]); });
+        (is_regular(*all[i].label) ? regular : irregular).push_back(i);
+    // Sorting indices leaves the labels untouched if IsLess throws. All
+    // labels fit the label type, so their keys may stand in for IsLess.
+    safe_merge_sort(regular, [&](std::size_t a, std::size_t b) {
+        const LabelEntry& x = all[a];
+        const LabelEntry& y = all[b];
+        if (x.key && y.key && *x.key != *y.key)
+            return *x.key < *y.key;
+        return x.label->IsLess(*y.label);
+    });
 
-    std::vector<SharedHandle<ITavLabel>> sorted;
+    std::vector<LabelEntry> sorted;
     sorted.reserve(all.size());
     for (std::size_t i : regular)
         sorted.push_back(std::move(all[i]));
@@ -151,15 +160,15 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
     }
 
     SharedHandle<ITavLabel> newLabel;
-    std::vector<SharedHandle<ITavLabel>> sorted;
+    std::vector<LabelEntry> sorted;
     std::size_t sortedRegular = 0;
     if (!match) {
         newLabel = label.Clone();
         if (!insertAt)
             sorted = Sorted(newLabel, sortedRegular);
     }
-    ITavLabel& target = match ? *labels_[*match] : *newLabel;
-    const ZTHANDLE targetHandle = match ? labels_[*match].handle() : newLabel.handle();
+    ITavLabel& target = match ? *labels_[*match].label : *newLabel;
+    const ZTHANDLE targetHandle = match ? labels_[*match].label.handle() : newLabel.handle();
 
     SharedHandle<ITavData> item = data.Clone();
     ITavData& itemObject = *item;
@@ -171,7 +180,7 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
     if (!match) {
         try {
             if (insertAt) {
-                labels_.insert(*insertAt, std::move(newLabel));
+                labels_.insert(*insertAt, LabelEntry::of(std::move(newLabel)));
                 if (newIsRegular)
                     ++regular_count_;
             } else {
@@ -193,10 +202,11 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
 
 std::optional<std::size_t> CSampleImageListBase::LocateOwnLabel(const ITavLabel& label) const {
     if (ordered_) {
-        if (auto placement = SearchOrdered(label); placement && placement->found && labels_[placement->index].get() == &label)
+        auto placement = SearchOrdered(label);
+        if (placement && placement->found && labels_[placement->index].label.get() == &label)
             return placement->index;
     }
-    std::size_t index = labels_.find_if([&](const SharedHandle<ITavLabel>& l) { return l.get() == &label; });
+    std::size_t index = labels_.find_if([&](const LabelEntry& e) { return e.label.get() == &label; });
     if (index == labels_.size())
         return std::nullopt;
     return index;
@@ -239,7 +249,7 @@ void CSampleImageListBase::DeleteData(std::size_t index) {
 }
 
 void CSampleImageListBase::DeleteLabel(std::size_t index) {
-    SharedHandle<ITavLabel> label = labels_[index];
+    SharedHandle<ITavLabel> label = labels_[index].label;
     const ZTHANDLE handle = label.handle();
     data_.remove_if([handle](const SharedHandle<ITavData>& d) { return d->LabelLink().handle() == handle; });
     RemoveLabelAt(index);
@@ -251,14 +261,14 @@ void CSampleImageListBase::AppendData(SharedHandle<ITavData> data) {
 }
 
 void CSampleImageListBase::AppendLabel(SharedHandle<ITavLabel> label) {
-    labels_.push_back(std::move(label));
+    labels_.push_back(LabelEntry::of(std::move(label)));
     ordered_ = false;
 }
 
 void CSampleImageListBase::Link(std::size_t labelIndex, std::size_t dataIndex) {
     if (labelIndex >= labels_.size() || dataIndex >= data_.size())
         throw std::out_of_range("link index");
-    const SharedHandle<ITavLabel>& label = labels_[labelIndex];
+    const SharedHandle<ITavLabel>& label = labels_[labelIndex].label;
     ITavData& item = *data_[dataIndex];
     auto& references = label->DataReferences();
     reserve_one_more(references);
@@ -268,17 +278,18 @@ void CSampleImageListBase::Link(std::size_t labelIndex, std::size_t dataIndex) {
 }
 
 void CSampleImageListBase::RecheckOrder() {
+    labels_.for_each([](LabelEntry& e) { e.refresh_key(); });
     std::size_t i = 0;
     const std::size_t n = labels_.size();
     try {
-        while (i < n && is_regular(*labels_[i]) && (i == 0 || labels_[i - 1]->IsLess(*labels_[i])))
+        while (i < n && is_regular(*labels_[i].label) && (i == 0 || labels_[i - 1].label->IsLess(*labels_[i].label)))
             ++i;
     } catch (const std::runtime_error&) {
         ordered_ = false;
         return;
     }
     const std::size_t regular = i;
-    while (i < n && !is_regular(*labels_[i]))
+    while (i < n && !is_regular(*labels_[i].label))
         ++i;
     ordered_ = i == n;
     regular_count_ = ordered_ ? regular : 0;

@@ -19,6 +19,7 @@
 
 #include "tav/frame/interfaces.hpp"
 #include "tav/list/block_sequence.hpp"
+#include "tav/list/label_entry.hpp"
 
 namespace Korvu2::TAV::Objects {
 
@@ -56,7 +57,7 @@ public:
     std::size_t LabelCount() const { return labels_.size(); }
     // Index must be below the count.
     const SharedHandle<ITavData>& DataAt(std::size_t index) const { return data_[index]; }
-    const SharedHandle<ITavLabel>& LabelAt(std::size_t index) const { return labels_[index]; }
+    const SharedHandle<ITavLabel>& LabelAt(std::size_t index) const { return labels_[index].label; }
 
     // The first data item with the unique number of data.
     std::optional<std::size_t> FindData(const ITavData& data) const;
@@ -97,8 +98,9 @@ private:
     // Binary search, valid only while ordered_; none when the walk must decide.
     std::optional<Placement> SearchOrdered(const ITavLabel& label) const;
     std::optional<std::size_t> Walk(const ITavLabel& label) const;
-    // The labels with extra added, in the list's order; sets regularCount.
-    std::vector<SharedHandle<ITavLabel>> Sorted(SharedHandle<ITavLabel> extra, std::size_t& regularCount) const;
+    // The labels with extra added, in the list's order, with fresh keys;
+    // sets regularCount.
+    std::vector<LabelEntry> Sorted(SharedHandle<ITavLabel> extra, std::size_t& regularCount) const;
     std::optional<std::size_t> LocateOwnLabel(const ITavLabel& label) const;
     void RemoveLabelAt(std::size_t index) noexcept;
 
@@ -108,12 +110,13 @@ private:
     SharedHandle<ITavLabelType> label_type_;
     SharedHandle<ITavDataType> data_type_;
     std::string comment_;
-    BlockSequence<SharedHandle<ITavLabel>> labels_;
+    BlockSequence<LabelEntry> labels_;
     BlockSequence<SharedHandle<ITavData>> data_;
     SharedHandle<ITavData> mask_data_;
 
     // While ordered_, labels_[0, regular_count_) equal themselves and are
-    // strictly ascending by IsLess, and the rest do not equal themselves.
+    // strictly ascending by IsLess, the rest do not equal themselves, and
+    // every key is fresh. Keys are recomputed whenever ordered_ is set again.
     bool ordered_ = true;
     std::size_t regular_count_ = 0;
 };

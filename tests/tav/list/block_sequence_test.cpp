@@ -81,3 +81,35 @@ TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
             ASSERT_EQ(items[i], static_cast<int>(i));
     }
 }
+
+TEST(BlockSequence, partition_point_matches_a_plain_vector_across_blocks) {
+    std::mt19937 random(11);
+    BlockSequence<int> sequence;
+    std::vector<int> model; // kept ascending
+    for (int step = 0; step < 6000; ++step) {
+        if (random() % 4 != 0 || model.empty()) {
+            const int value = static_cast<int>(random() % 3000);
+            const auto at = std::upper_bound(model.begin(), model.end(), value);
+            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
+            model.insert(at, value);
+        } else {
+            const std::size_t at = random() % model.size();
+            sequence.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        if (step % 250 != 0)
+            continue;
+        for (int probe = 0; probe < 20; ++probe) {
+            const int threshold = static_cast<int>(random() % 3100) - 50;
+            // Any end, including block starts, 0 and past the size.
+            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
+            const std::size_t clipped = std::min(end, model.size());
+            auto below = [threshold](int v) { return v < threshold; };
+            const auto expected = static_cast<std::size_t>(
+                std::partition_point(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(clipped), below) -
+                model.begin());
+            ASSERT_EQ(sequence.partition_point(end, below), expected) << "step " << step << ", end " << end;
+        }
+    }
+    EXPECT_GT(model.size(), 4 * BlockSequence<int>::kBlockSize);
+}

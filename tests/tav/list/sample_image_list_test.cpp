@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "tav/frame/make_object.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
+#include "tav/samples/float_values.hpp"
 #include "tav/samples/label_float32_vector.hpp"
 #include "tav/samples/label_string.hpp"
 
@@ -128,8 +130,11 @@ TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) 
     auto& list = AsList(*handle);
     StringModel model;
     std::vector<std::string> pool;
-    for (int i = 0; i < 40; ++i)
-        pool.push_back(std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i % 11));
+    for (int i = 0; i < 40; ++i) {
+        std::string text = std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i % 11);
+        // Texts that share their first eight bytes: order keys tie.
+        pool.push_back(i % 4 == 0 ? "\xC3\xA9-shared-" + text : text);
+    }
     int renamed = 0;
 
     for (int step = 0; step < 3000; ++step) {
@@ -183,7 +188,9 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     std::mt19937 random(99);
     auto handle = new_list(make_object<CLabelTypeFloat32Vector>(2));
     auto& list = AsList(*handle);
-    const std::vector<float> values = {0.0f, -0.0f, 1.0f, -2.5f, kNaN};
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {0.0f, -0.0f, 1.0f, -2.5f, kNaN, denorm, -denorm, inf};
     std::size_t nanItems = 0;
     for (int step = 0; step < 3000; ++step) {
         if (random() % 2 != 0 || list.DataCount() == 0) {
@@ -219,6 +226,70 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
         break;
     }
     expect_invariants(list);
+}
+
+TEST(SampleImageList, many_vector_labels_with_tied_keys_match_the_walk_and_sort) {
+    // More labels than a block holds, and first elements that leave order
+    // keys tied (zeros, subnormals), so searches cross blocks and fall back
+    // to IsLess. The model: distinct values, ascending lexicographically.
+    std::mt19937 random(5);
+    auto handle = new_list(make_object<CLabelTypeFloat32Vector>(3));
+    auto& list = AsList(*handle);
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    const float firsts[] = {0.0f, -0.0f, denorm, -denorm, 1.0f, -1.0f, std::numeric_limits<float>::infinity()};
+    auto random_values = [&] {
+        return std::vector<float>{firsts[random() % std::size(firsts)], static_cast<float>(random() % 3),
+                                  static_cast<float>(random() % 150)};
+    };
+    auto less = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+    };
+    std::vector<std::vector<float>> model;
+    std::vector<std::vector<float>> itemLabels;
+    std::size_t largest = 0;
+    auto model_index = [&](const std::vector<float>& v) -> std::optional<std::size_t> {
+        auto at = std::lower_bound(model.begin(), model.end(), v, less);
+        if (at == model.end() || less(v, *at))
+            return std::nullopt;
+        return static_cast<std::size_t>(at - model.begin());
+    };
+    auto expect_matches_model = [&] {
+        ASSERT_EQ(list.LabelCount(), model.size());
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            const auto& values = dynamic_cast<const CLabelFloat32Vector&>(*list.LabelAt(i)).Values();
+            ASSERT_TRUE(float_values_equal(values, model[i])) << "label " << i;
+        }
+        for (int probe = 0; probe < 50; ++probe) {
+            const auto values = random_values();
+            auto label = make_object<CLabelFloat32Vector>(values);
+            ASSERT_EQ(list.FindLabel(*label), model_index(values));
+        }
+    };
+
+    for (int step = 0; step < 6000; ++step) {
+        if (step < 3000 || random() % 3 == 0) {
+            const auto values = random_values();
+            auto label = make_object<CLabelFloat32Vector>(values);
+            auto data = make_object<CDataFloat32Vector>(std::vector<float>{1.0f});
+            ASSERT_TRUE(list.AddItem(*data, *label));
+            if (!model_index(values))
+                model.insert(std::upper_bound(model.begin(), model.end(), values, less), values);
+            itemLabels.push_back(values);
+        } else {
+            const std::size_t index = random() % itemLabels.size();
+            const auto values = itemLabels[index];
+            list.DeleteData(index);
+            itemLabels.erase(itemLabels.begin() + static_cast<std::ptrdiff_t>(index));
+            if (std::none_of(itemLabels.begin(), itemLabels.end(),
+                             [&](const auto& v) { return float_values_equal(v, values); }))
+                model.erase(model.begin() + static_cast<std::ptrdiff_t>(*model_index(values)));
+        }
+        largest = std::max(largest, model.size());
+        if (step % 500 == 499) {
+            ASSERT_NO_FATAL_FAILURE(expect_matches_model()) << "step " << step;
+        }
+    }
+    EXPECT_GT(largest, 4 * BlockSequence<LabelEntry>::kBlockSize);
 }
 
 TEST(SampleImageList, rebuilt_lists_search_correctly_in_any_stored_order) {
