@@ -86,17 +86,6 @@ TEST(ListStore, ExcludedLabelsAndMaskDataGetTheirChunks) {
     EXPECT_EQ(stored(list).find(fixed("Excluded", 16)), std::string::npos);
 }
 
-TEST(ListStore, StoringChangesNoTimeAndRepeatsItself) {
-    auto list = string_vector_list(2);
-    add(list, {1, 2}, "a");
-    const SYSTEMTIME created = AsList(*list).CreationTime();
-    const SYSTEMTIME modified = AsList(*list).ModificationTime();
-    const std::string first = stored(list);
-    EXPECT_EQ(stored(list), first);
-    EXPECT_EQ(std::memcmp(&created, &AsList(*list).CreationTime(), sizeof created), 0);
-    EXPECT_EQ(std::memcmp(&modified, &AsList(*list).ModificationTime(), sizeof modified), 0);
-}
-
 TEST(ReferencePairs, FollowLabelOrderThenReferenceOrder) {
     auto list = string_vector_list(1);
     // Data order: c a b a c b; labels sorted a b c.
