@@ -49,7 +49,7 @@ public:
     virtual int32_t Compare(const ITavLabel& other) const = 0;
     virtual bool VerifyCompatibility(const ITavLabelType& type) const = 0;
     // Same class, equal value, new unique number, no data references. The
-    // excluded flag is copied.
+    // excluded flag is kept by string labels and cleared by vector labels.
     virtual SharedHandle<ITavLabel> Clone() const = 0;
     // Strict order among labels of the same class.
     virtual bool IsLess(const ITavLabel& other) const = 0;
