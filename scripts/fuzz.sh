@@ -5,7 +5,7 @@ set -euo pipefail
 build=$1 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob
-status=0
+status=0 passed=0 failed=0
 for bin in "$build"/fuzz/fuzz_*; do
   [ -x "$bin" ] || continue
   name=$(basename "$bin"); name=${name#fuzz_}
@@ -13,14 +13,23 @@ for bin in "$build"/fuzz/fuzz_*; do
   if [ "$seconds" = 0 ]; then
     echo "fuzz $name: replaying corpus"
     if [ -d "$corpus" ]; then
-      "$bin" -rss_limit_mb=512 -timeout=5 "$corpus"/* >/dev/null 2>"$build/fuzz_$name.log" || { cat "$build/fuzz_$name.log"; status=1; }
+      if "$bin" -rss_limit_mb=512 -timeout=5 "$corpus"/* >/dev/null 2>"$build/fuzz_$name.log"; then
+        passed=$((passed + 1))
+      else
+        cat "$build/fuzz_$name.log"; status=1; failed=$((failed + 1))
+      fi
     fi
   else
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp "$corpus"/* "$work"/ 2>/dev/null || true
     echo "fuzz $name: ${seconds}s"
-    "$bin" -max_total_time="$seconds" -rss_limit_mb=256 -timeout=1 -max_len=65536 "$work" || status=1
+    if "$bin" -max_total_time="$seconds" -rss_limit_mb=256 -timeout=1 -max_len=65536 "$work"; then
+      passed=$((passed + 1))
+    else
+      status=1; failed=$((failed + 1))
+    fi
     rm -rf "$work"
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
