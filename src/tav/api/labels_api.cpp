@@ -7,6 +7,7 @@
 
 #include <tav/tav.h>
 
+#include "tav/api/float_values.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
 #include "tav/port/text_conversion.hpp"
@@ -26,18 +27,6 @@ ZTHANDLE create_label(Value&& value) {
     } catch (...) {
         frame::fail(ErrOutOfMemory, kObjectCreationFailed);
     }
-}
-
-// The caller's values, copied; a count beyond memory is a creation failure.
-std::vector<float> copy_values(const float* values, uint64_t count) {
-    std::vector<float> copy;
-    try {
-        copy.resize(count);
-    } catch (...) {
-        frame::fail(ErrOutOfMemory, kObjectCreationFailed);
-    }
-    std::memcpy(copy.data(), values, count * sizeof(float));
-    return copy;
 }
 
 template <class T>
@@ -91,7 +80,7 @@ TAVLABEL TavCreateVectorLabel(const float* values, uint64_t count) {
     return frame::handle("TavCreateVectorLabel", [&](frame::Call&) {
         if (values == nullptr || count == 0)
             frame::fail(ErrInvalidArgument);
-        return create_label<CLabelFloat32Vector>(copy_values(values, count));
+        return create_label<CLabelFloat32Vector>(api::copy_caller_floats(values, count));
     });
 }
 
@@ -130,15 +119,7 @@ int32_t TavGetStringLabelW(TAVLABEL label, char16_t* buffer, uint64_t* size) {
 int32_t TavGetFloatVectorLabel(TAVLABEL label, float* buffer, uint64_t* count) {
     return frame::status("TavGetFloatVectorLabel", [&](frame::Call& call) {
         const auto& values = label_of_class<CLabelFloat32Vector>(call.take<ITavLabel>(label)).Values();
-        uint64_t& in_out = frame::out(count);
-        if (buffer == nullptr) {
-            in_out = values.size();
-            return;
-        }
-        if (in_out < values.size())
-            frame::fail(ErrBufferTooSmall);
-        std::copy(values.begin(), values.end(), buffer);
-        in_out = values.size();
+        api::copy_floats_out(values, buffer, frame::out(count));
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <tav/tav.h>
 
+#include "tav/api/float_values.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
 #include "tav/samples/data_float32_vector.hpp"
@@ -18,11 +19,9 @@ TAVDATA TavCreateVectorData(const float* values, uint64_t count) {
     return frame::handle("TavCreateVectorData", [&](frame::Call&) {
         if (values == nullptr || count == 0)
             frame::fail(ErrInvalidArgument);
-        // Any failure to make the object (a count beyond memory included) is
-        // reported as resource exhaustion.
+        std::vector<float> copy = api::copy_caller_floats(values, count);
+        // Any failure to make the object is reported as resource exhaustion.
         try {
-            std::vector<float> copy(count);
-            std::memcpy(copy.data(), values, count * sizeof(float));
             return make_object<CDataFloat32Vector>(std::move(copy)).release();
         } catch (...) {
             frame::fail(ErrOutOfMemory, kObjectCreationFailed);
@@ -36,15 +35,7 @@ int32_t TavGetFloatVectorData(TAVDATA data, float* buffer, uint64_t* count) {
         if (vector == nullptr)
             frame::fail(ErrIncompatible);
         const auto& values = vector->Values();
-        uint64_t& in_out = frame::out(count);
-        if (buffer == nullptr) {
-            in_out = values.size();
-            return;
-        }
-        if (in_out < values.size())
-            frame::fail(ErrBufferTooSmall);
-        std::copy(values.begin(), values.end(), buffer);
-        in_out = values.size();
+        api::copy_floats_out(values, buffer, frame::out(count));
     });
 }
 

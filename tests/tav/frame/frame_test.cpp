@@ -22,8 +22,20 @@ namespace {
 
 std::atomic<int> g_destroyed{0};
 
+// An interface with an empty stored form.
+template <class I>
+class WithoutStoredForm : public I {
+public:
+    void prepare() override {}
+    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
+    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
+    uint64_t chunk_size() const override { return 0; }
+    const void* chunk_data() const override { return nullptr; }
+    void clear() override {}
+};
+
 // The smallest concrete library objects, for exercising the frame alone.
-class TestType : public ITavLabelType {
+class TestType : public WithoutStoredForm<ITavLabelType> {
 public:
     explicit TestType(bool throw_in_constructor = false) {
         if (throw_in_constructor)
@@ -32,39 +44,21 @@ public:
     ~TestType() override { ++g_destroyed; }
     int32_t Compare(const ITavLabelType&) const override { return 0; }
     int32_t TypeEnum() const override { return 7; }
-    void prepare() override {}
-    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
-    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return 0; }
-    const void* chunk_data() const override { return nullptr; }
-    void clear() override {}
 };
 
-class TestLabel : public ITavLabel {
+class TestLabel : public WithoutStoredForm<ITavLabel> {
 public:
     int32_t Compare(const ITavLabel&) const override { return 0; }
     bool VerifyCompatibility(const ITavLabelType&) const override { return true; }
     SharedHandle<ITavLabel> Clone() const override { return make_object<TestLabel>(); }
     bool IsLess(const ITavLabel&) const override { return false; }
-    void prepare() override {}
-    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
-    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return 0; }
-    const void* chunk_data() const override { return nullptr; }
-    void clear() override {}
 };
 
-class TestData : public ITavData {
+class TestData : public WithoutStoredForm<ITavData> {
 public:
     int32_t Compare(const ITavData&) const override { return 0; }
     bool VerifyCompatibility(const ITavDataType&) const override { return true; }
     SharedHandle<ITavData> Clone() const override { return make_object<TestData>(); }
-    void prepare() override {}
-    vxIO::xriff_fixed_string<8> chunk_type() const override { return {}; }
-    vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return 0; }
-    const void* chunk_data() const override { return nullptr; }
-    void clear() override {}
 };
 
 // An exported-style function over one label-type handle whose body does
