@@ -3,7 +3,8 @@
 # something is missing.
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libboost-dev libboost-filesystem-dev libboost-thread-dev locales libpng-dev pkg-config)
+          libboost-dev libboost-filesystem-dev libboost-thread-dev locales libpng-dev pkg-config
+          pybind11-dev python3-dev python3-numpy python3-pytest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
