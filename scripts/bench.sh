@@ -8,3 +8,7 @@ for bench in "$build"/bench/bench_*; do
   echo "== $(basename "$bench")"
   "$bench"
 done
+if [ -x "$build/python/python" ]; then
+  echo "== python_arrays"
+  "$build/python/python" "$(dirname "$0")/../bench/python_arrays.py"
+fi

@@ -26,6 +26,12 @@ step info "$work/shapes.tav"
 step verify "$work/shapes.tav"
 step export "$work/shapes.tav" "$work/export"
 
+# The Python package on the same list: stack it and train a classifier.
+if [ -x "$build/python/python" ]; then
+  printf '\n$ python3 examples/train_nearest_mean.py shapes.tav\n'
+  "$build/python/python" "$here/../examples/train_nearest_mean.py" "$work/shapes.tav"
+fi
+
 echo
 echo "demo results in $work:"
 echo "  images/      the generated image folder (one subfolder per class)"

@@ -74,12 +74,14 @@ public:
     template <class F>
     auto read(F&& work) const {
         py::gil_scoped_release unlocked;
+        { std::lock_guard turn(gate_); } // waits behind a change that is waiting
         std::shared_lock lock(mutex_);
         return work(live());
     }
     template <class F>
     auto change(F&& work) {
         py::gil_scoped_release unlocked;
+        std::lock_guard turn(gate_);
         std::unique_lock lock(mutex_);
         return work(live());
     }
@@ -91,6 +93,9 @@ public:
 private:
     TAV live() const;
 
+    // The shared mutex lets readers overtake a waiting writer forever; the
+    // gate, held by a writer while it waits, stops new readers meanwhile.
+    mutable std::mutex gate_;
     mutable std::shared_mutex mutex_;
     Owned handle_;
     LabelKind labels_; // fixed for the list's life

@@ -23,6 +23,7 @@ TAV List::live() const {
 
 void List::close() {
     py::gil_scoped_release unlocked;
+    std::lock_guard turn(gate_);
     std::unique_lock lock(mutex_);
     handle_.reset();
 }

@@ -1,0 +1,117 @@
+import threading
+
+import numpy as np
+import pytest
+
+import tav
+
+IMAGE = np.zeros((4, 5), np.uint8)
+BAD_ITEMS = [  # list kind, data, label, exception, reporting function
+    ("image", IMAGE.astype(np.float64), "a", tav.IncompatibleError, "TavAddItem"),
+    ("image", IMAGE.T.copy(), "a", tav.IncompatibleError, "TavAddItem"),
+    ("image", np.zeros((4, 5, 2), np.uint8), "a", tav.IncompatibleError, "TavAddItem"),
+    ("image", IMAGE, [1.0], tav.IncompatibleError, "TavAddItem"),
+    ("image", IMAGE, "", tav.InvalidArgumentError, "TavCreateStringLabel"),
+    ("image", IMAGE.astype(np.complex64), "a", TypeError, None),
+    ("image", IMAGE.astype(">u2"), "a", TypeError, None),
+    ("image", IMAGE[0], "a", ValueError, None),
+    ("image", IMAGE[None, None], "a", ValueError, None),
+    ("image", IMAGE[:0], "a", ValueError, None),
+    ("image", IMAGE, "a\0b", ValueError, None),
+    ("vector", np.zeros(2, np.float32), "a", tav.IncompatibleError, "TavAddItem"),
+    ("vector", np.zeros((1, 3), np.float32), "a", ValueError, None),
+    ("vector", ["x", "y", "z"], "a", TypeError, None),
+    ("vector", np.zeros(3), "é", None, None),  # float64 is converted; the one item that goes in
+]
+
+
+@pytest.mark.parametrize("kind, data, label, error, function", BAD_ITEMS)
+def test_items_that_do_not_fit_are_refused_and_leave_the_list_alone(kind, data, label, error, function):
+    lst = tav.List("string", tav.ImageType(5, 4) if kind == "image" else tav.VectorType(3))
+    if error is None:
+        lst.add(data, label)
+        assert len(lst) == 1 and lst.labels == ["é"]
+        return
+    with pytest.raises(error) as caught:
+        lst.add(data, label)
+    if function:
+        assert caught.value.function == function and caught.value.code == type(caught.value).code
+    assert len(lst) == 0 and lst.labels == []
+
+
+@pytest.mark.parametrize("make, error, function, message", [
+    (lambda: tav.List("string", tav.ImageType(8, 8, window=(4, 4, 5, 4))), tav.InvalidValueError,
+     "TavCreateDataTypeImage", "partly outside the image"),
+    (lambda: tav.List("string", tav.ImageType(8, 8, origin=(8, 0))), tav.InvalidValueError,
+     "TavCreateDataTypeImage", "origin outside"),
+    (lambda: tav.List(tav.VectorType(0), tav.VectorType(2)), tav.InvalidValueError,
+     "TavCreateLabelTypeFloatVector", ""),
+    (lambda: tav.List("strings", tav.VectorType(2)), ValueError, None, "string"),
+    (lambda: tav.ImageType(8, 8, dtype="complex64"), TypeError, None, "pixels"),
+])
+def test_bad_types_name_the_reporting_function(make, error, function, message):
+    with pytest.raises(error, match=message) as caught:
+        make()
+    if function:
+        assert caught.value.function == function and message in caught.value.message
+
+
+def test_an_empty_comment_is_refused_and_the_old_one_kept():
+    lst = tav.List("string", tav.VectorType(1))
+    lst.comment = "kept"
+    with pytest.raises(tav.InvalidArgumentError) as caught:
+        lst.comment = ""
+    assert caught.value.function == "TavSetComment_native" and lst.comment == "kept"
+
+
+def test_every_truncation_of_a_file_is_a_clean_error(small_list, tmp_path):
+    path, _ = small_list
+    whole = path.read_bytes()
+    cut = tmp_path / "cut.tav"
+    for length in range(len(whole)):
+        cut.write_bytes(whole[:length])
+        with pytest.raises(tav.Error) as caught:
+            tav.load(cut)
+        assert type(caught.value).code == caught.value.code and caught.value.function
+    cut.write_bytes(whole[: len(whole) // 2])
+    with pytest.raises(tav.FileError, match="TavLoad_native"):
+        tav.load(cut)
+    with pytest.raises(OSError):
+        tav.load(tmp_path / "missing.tav")
+    with pytest.raises(tav.Error):
+        tav.import_korvu(path)
+
+
+def test_flipped_bytes_load_cleanly_or_fail_cleanly(small_list, tmp_path):
+    path, _ = small_list
+    whole = bytearray(path.read_bytes())
+    bad = tmp_path / "bad.tav"
+    for offset in range(0, len(whole), 3):
+        whole[offset] ^= 0xFF
+        bad.write_bytes(whole)
+        whole[offset] ^= 0xFF
+        try:
+            lst = tav.load(bad)
+            lst.arrays(), lst.targets(), lst.labels, lst[-1], lst.comment, lst.mask, lst.created
+        except (tav.Error, ValueError, RuntimeError):
+            pass
+
+
+def test_each_thread_sees_its_own_error_report():
+    lst = tav.List("string", tav.VectorType(1))
+    seen = []
+
+    def load_missing():
+        for _ in range(300):
+            with pytest.raises(tav.FileError) as caught:
+                tav.load("/nonexistent/x.tav")
+            seen.append(caught.value.function)
+
+    worker = threading.Thread(target=load_missing)
+    worker.start()
+    for _ in range(300):
+        with pytest.raises(tav.InvalidArgumentError) as caught:
+            lst.comment = ""
+        assert caught.value.function == "TavSetComment_native"
+    worker.join()
+    assert set(seen) == {"TavLoad_native"}
