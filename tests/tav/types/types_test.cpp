@@ -48,27 +48,6 @@ const std::vector<int32_t> kImageWords{0, 640, 480, 3, 0x108, 10, 20, 639, 99, 5
 
 } // namespace
 
-TEST(TypeStoredForm, EveryClassWritesItsWordsAndIsRebuiltFromThem) {
-    CDataTypeImage image(ImageGeometry{640, 480, 3, 0x108}, FeatureWindow{10, 20, 639, 99, 5, 79});
-    auto bytes = stored(image);
-    EXPECT_EQ(bytes, bytes_of(kImageWords));
-    EXPECT_EQ(stored(*std::make_unique<CDataTypeImage>(bytes.data(), bytes.size())), bytes);
-    EXPECT_EQ(image.chunk_type(), vxIO::xriff_fixed_string<8>("DATATYPE"));
-    EXPECT_TRUE(image.chunk_name().empty());
-
-    CDataTypeFloat32Vector dataVector(INT32_MAX);
-    EXPECT_EQ(stored(dataVector), bytes_of({1, INT32_MAX}));
-    EXPECT_EQ(CDataTypeFloat32Vector(bytes_of({1, INT32_MAX}).data(), 8).Dimension(), INT32_MAX);
-
-    CLabelTypeString labelString;
-    EXPECT_EQ(stored(labelString), bytes_of({0}));
-    EXPECT_EQ(labelString.chunk_type(), vxIO::xriff_fixed_string<8>::from_bytes("LBLTYPE\0"));
-
-    CLabelTypeFloat32Vector labelVector(7);
-    EXPECT_EQ(stored(labelVector), bytes_of({1, 7}));
-    EXPECT_EQ(CLabelTypeFloat32Vector(bytes_of({1, 7}).data(), 8).Dimension(), 7);
-}
-
 TEST(TypeStoredForm, WordsACreatedTypeCouldNeverHoldAreRefused) {
     const struct {
         int index;
