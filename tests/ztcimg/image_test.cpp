@@ -42,8 +42,8 @@ TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
     for (const TypeCase& c : kTypes) {
         SCOPED_TRACE(c.word);
         EXPECT_EQ(BytesPerPixel(c.word), c.bytes);
-        EXPECT_EQ(IsSignedDatatype(c.word) != 0, c.is_signed);
-        EXPECT_EQ(IsFloatDatatype(c.word) != 0, c.is_float);
+        EXPECT_EQ(IsSignedDatatype(c.word), c.is_signed ? 1 : 0);
+        EXPECT_EQ(IsFloatDatatype(c.word), c.is_float ? 1 : 0);
 
         Image img(ZtImageCreate(3, 2, 1, c.word));
         ASSERT_TRUE(img);
