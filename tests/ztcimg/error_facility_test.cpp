@@ -72,3 +72,13 @@ TEST(ZtErrorFacilityTest, AReportFromInsideTheHandlerIsNotPassedBackToIt) {
 }
 
 } // namespace
+
+// The image library answers by return value; the caller reports, once.
+TEST(ZtImageReportsTest, FailingImageFunctionsReportNothing) {
+    tav_test::ReportWatch watch;
+    ZTIMAGE out = 0;
+    EXPECT_EQ(ZtImageCreate(0, 0, 1, ZT_DT_U8), 0u);
+    EXPECT_EQ(ZtImageLoadFromMemory("junk", 4, &out), 0);
+    EXPECT_EQ(ZtImageMapArea(0, 0, 0, 1, 1, 1, 1, &out), 0);
+    EXPECT_TRUE(watch.none());
+}

@@ -133,3 +133,24 @@ TEST(CallFrame, ReleasesOnEveryPathAndMapsExceptions) {
         }
     }
 }
+
+// Numbers drawn at once by several threads must never repeat: stored files
+// tell objects apart by them.
+TEST(UniqueNumbers, NeverRepeatAcrossThreads) {
+    constexpr int kThreads = 4, kPerThread = 2000;
+    std::vector<std::vector<uint64_t>> drawn(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i)
+                drawn[t].push_back(next_unique_number());
+        });
+    for (auto& th : threads)
+        th.join();
+    std::set<uint64_t> all;
+    for (auto& v : drawn)
+        all.insert(v.begin(), v.end());
+    EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kPerThread));
+    auto a = make_object<TestData>();
+    EXPECT_NE(a->UniqueNumber(), a->Clone()->UniqueNumber());
+}

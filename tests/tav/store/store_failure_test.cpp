@@ -126,3 +126,15 @@ TEST(StoreReplace, DeviceIsWrittenInPlace) {
 }
 
 } // namespace
+
+TEST(StoreFailure, MissingDirectoryOrADirectoryInTheWayIsLeftAlone) {
+    TempDir dir;
+    auto list = list_of(3, 2);
+    for (std::string path : {dir.file("missing/list.tav"), dir.file("missing/"), std::string(), dir.file("")})
+        EXPECT_EQ(store::store_list_file(AsList(*list), path), ErrFile) << path;
+    EXPECT_TRUE(dir.names().empty());
+    std::filesystem::create_directory(dir.file("list.tav"));
+    EXPECT_EQ(store::store_list_file(AsList(*list), dir.file("list.tav")), ErrFile);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("list.tav")));
+    EXPECT_EQ(dir.names(), std::set<std::string>{"list.tav"});
+}
