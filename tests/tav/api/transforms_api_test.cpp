@@ -184,6 +184,35 @@ TEST(TavTransformDataList, a_failing_callback_at_a_later_item_releases_the_new_l
 
 // --- label changes ---------------------------------------------------------
 
+TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
+    SourceList source;
+    DataMap map{[](TAVDATA d) {
+        const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
+        ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
+        ZtImageSetPixel(image, 1, 4, 2, data_value(d));
+        TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
+        ZtRelease(image);
+        return made;
+    }};
+    TAV out = 0;
+    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
+    int32_t w = 0, h = 0, planes = 0, left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
+    uint32_t pixel = 0;
+    ASSERT_EQ(TavGetImageDataGeometry(TavGetDataType(out), &w, &h, &planes, &pixel), 0);
+    ASSERT_EQ(TavGetFeatureWindow(TavGetDataType(out), &left, &top, &ww, &wh, &ox, &oy), 0);
+    EXPECT_EQ(std::vector<int64_t>({w, h, planes, pixel, left, top, ww, wh, ox, oy}),
+              std::vector<int64_t>({5, 3, 2, ZT_DT_U16, 0, 0, 5, 3, 0, 0}));
+    ASSERT_EQ(TavGetNumDataEntries(out), 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        ZTIMAGE image = 0;
+        ASSERT_EQ(TavGetImageData(TavGetData(out, i), &image), 0);
+        double value = 0;
+        ZtImageGetPixel(image, 1, 4, 2, &value);
+        EXPECT_EQ(value, data_value(TavGetData(source.list, i)));
+    }
+    ZtRelease(out);
+}
+
 TEST(TavChangeStringLabel, an_in_place_change_keeps_identity_references_and_flag_until_the_next_sort) {
     SourceList source; // a(2) b(1,3) c(4)
     TAVLABEL b = TavGetLabel(source.list, 1);
