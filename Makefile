@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz fuzz-smoke install clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz fuzz-smoke install clean mutate test-ratio
 
 all: build
 
@@ -53,6 +53,15 @@ fuzz-smoke: fuzz-build
 # Runs each fuzz target for FUZZ_SECONDS.
 fuzz: fuzz-build
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Plants small faults in src/ one at a time (MUTANTS=N, SEED=S) and prints
+# the kill rate and the surviving mutants; not part of `make test`.
+mutate: deps
+	nice -n 10 python3 scripts/mutate.py
+	@scripts/test-ratio.sh
+
+test-ratio:
+	@scripts/test-ratio.sh
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)

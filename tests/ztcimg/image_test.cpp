@@ -42,8 +42,8 @@ TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
     for (const TypeCase& c : kTypes) {
         SCOPED_TRACE(c.word);
         EXPECT_EQ(BytesPerPixel(c.word), c.bytes);
-        EXPECT_EQ(IsSignedDatatype(c.word) != 0, c.is_signed);
-        EXPECT_EQ(IsFloatDatatype(c.word) != 0, c.is_float);
+        EXPECT_EQ(IsSignedDatatype(c.word), c.is_signed ? 1 : 0);
+        EXPECT_EQ(IsFloatDatatype(c.word), c.is_float ? 1 : 0);
 
         Image img(ZtImageCreate(3, 2, 1, c.word));
         ASSERT_TRUE(img);
@@ -75,53 +75,6 @@ TEST(ZtImageTest, InvalidWordsAndSizesMakeNoImage) {
     const uint32_t words[] = {ZT_DT_U8, 0};
     EXPECT_EQ(ZtImageCreatePlanes(2, 2, 2, words), 0u);
     EXPECT_EQ(ZtImageCreatePlanes(2, 2, 1, nullptr), 0u);
-}
-
-TEST(ZtImageTest, PlanesKeepTheirOwnTypesAndLayout) {
-    const uint32_t words[] = {ZT_DT_U8, ZT_DT_F64, ZT_DT_S16};
-    Image img(ZtImageCreatePlanes(5, 2, 3, words));
-    ZTK::IZtImage* iface = interface_of(img.get());
-    ASSERT_NE(iface, nullptr);
-    for (int32_t p = 0; p < 3; ++p) {
-        uint32_t word = 0;
-        EXPECT_GE(iface->GetPlaneDataType(p, &word), 0);
-        EXPECT_EQ(word, words[p]);
-    }
-    // Writing through the linear table is what the pixel getter reads.
-    void* base = nullptr;
-    const ZTK::ZtLinearEntry* table = nullptr;
-    ASSERT_GE(iface->GetLinearAccess(1, &base, &table), 0);
-    const double v = -2.5;
-    std::memcpy(static_cast<uint8_t*>(base) + table[4].x + table[1].y, &v, sizeof v);
-    EXPECT_EQ(img.at(4, 1, 1), -2.5);
-    EXPECT_EQ(img.at(4, 1, 0), 0.0);
-
-    EXPECT_LT(iface->GetLinearAccess(3, &base, &table), 0);
-    double out = 0;
-    const int32_t bad[][3] = {{3, 0, 0}, {-1, 0, 0}, {0, 5, 0}, {0, 0, 2}, {0, -1, 0}};
-    for (const auto& b : bad) {
-        EXPECT_LT(ZtImageGetPixel(img.get(), b[0], b[1], b[2], &out), 0);
-        EXPECT_LT(ZtImageSetPixel(img.get(), b[0], b[1], b[2], 1.0), 0);
-    }
-}
-
-TEST(ZtImageTest, HandlesThatAreNotImagesAreRefused) {
-    void* storage = nullptr;
-    const ZTHANDLE other = ZtCreateObjectStorage(16, &storage);
-    ZTIMAGE released = ZtImageCreate(1, 1, 1, ZT_DT_U8);
-    const ZTIMAGE stale = released;
-    ZtImageReleaseHandle(&released);
-    EXPECT_EQ(released, 0u);
-    double v = 0;
-    for (ZTHANDLE h : {ZTHANDLE{0}, other, stale, ZTHANDLE{0x1234567}}) {
-        EXPECT_EQ(ZtImageWidth(h), 0);
-        EXPECT_LT(ZtImageGetPixel(h, 0, 0, 0, &v), 0);
-        EXPECT_EQ(ZtImageStoredSize(h), 0u);
-        Image out;
-        EXPECT_EQ(ZtImageCopy(h, out.out()), 0);
-    }
-    ZtRelease(other);
-    ZtImageReleaseHandle(nullptr);
 }
 
 TEST(ZtImageTest, AnAreaOfTheSameSizeIsAViewOnTheSourcePixels) {
@@ -163,37 +116,6 @@ TEST(ZtImageTest, AnAreaOfAnotherSizeIsResampledIntoOwnMemory) {
     EXPECT_EQ(wide.at(0, 0), 0.0);
 }
 
-TEST(ZtImageTest, AreasOutsideTheImageOrEmptyTargetsAreRefused) {
-    Image src(ZtImageCreate(4, 3, 1, ZT_DT_U8));
-    const int32_t bad[][6] = {{-1, 0, 1, 1, 2, 2}, {0, 0, 4, 1, 5, 2}, {0, 0, 1, 3, 2, 4},
-                              {2, 0, 1, 1, 1, 1}, {0, 0, 1, 1, 0, 2}, {0, 0, 1, 1, 2, -3}};
-    for (const auto& b : bad) {
-        ZTIMAGE out = 77;
-        EXPECT_EQ(ZtImageMapArea(src.get(), b[0], b[1], b[2], b[3], b[4], b[5], &out), 0);
-        EXPECT_EQ(out, 0u);
-    }
-}
-
-TEST(ZtImageTest, ADiagonalMatrixScalesToExactlyTheTargetSize) {
-    const int32_t cases[][4] = {{20, 60, 46, 46}, {50, 50, 46, 46}, {7, 3, 21, 9}, {3, 7, 1, 1}, {33, 17, 100, 5}};
-    for (const auto& c : cases) {
-        Image src(ZtImageCreate(c[0], c[1], 1, ZT_DT_U8));
-        const double m[4] = {double(c[2]) / c[0], 0.0, 0.0, double(c[3]) / c[1]};
-        Image out;
-        ASSERT_NE(ZtImageTransformByMatrix(src.get(), m, out.out()), 0);
-        EXPECT_EQ(ZtImageWidth(out.get()), c[2]);
-        EXPECT_EQ(ZtImageHeight(out.get()), c[3]);
-    }
-    Image src(ZtImageCreate(2, 1, 1, ZT_DT_F32));
-    ZtImageSetPixel(src.get(), 0, 1, 0, 10.0);
-    const double twice[4] = {2.0, 0.0, 0.0, 1.0};
-    Image out;
-    ASSERT_NE(ZtImageTransformByMatrix(src.get(), twice, out.out()), 0);
-    const double expected[] = {0.0, 2.5, 7.5, 10.0};
-    for (int32_t x = 0; x < 4; ++x)
-        EXPECT_EQ(out.at(x, 0), expected[x]);
-}
-
 TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
     Image src(ZtImageCreate(3, 2, 1, ZT_DT_F64));
     ztcimg_test::fill_pattern(src.get());
@@ -214,40 +136,6 @@ TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
         ZTIMAGE h = 5;
         EXPECT_EQ(ZtImageTransformByMatrix(src.get(), b, &h), 0);
         EXPECT_EQ(h, 0u);
-    }
-}
-
-TEST(ZtImageTest, ACopyOwnsItsPixels) {
-    const uint32_t words[] = {ZT_DT_U16, ZT_DT_F32};
-    Image src(ZtImageCreatePlanes(4, 4, 2, words));
-    ztcimg_test::fill_pattern(src.get());
-    Image area, copy;
-    ASSERT_NE(ZtImageMapArea(src.get(), 1, 1, 3, 2, 3, 2, area.out()), 0);
-    ASSERT_NE(ZtImageCopy(area.get(), copy.out()), 0);
-    EXPECT_EQ(copy.stored(), area.stored());
-    EXPECT_EQ(ZtImagePlaneDataType(copy.get(), 1), ZT_DT_F32);
-    ZtImageSetPixel(src.get(), 0, 1, 1, 1000.0);
-    EXPECT_EQ(area.at(0, 0), 1000.0);
-    EXPECT_NE(copy.at(0, 0), 1000.0);
-    ZtImageSetPixel(copy.get(), 1, 2, 1, -1.0);
-    EXPECT_NE(area.at(2, 1, 1), -1.0);
-}
-
-TEST(ZtImageGeometryTest, AnglesTurnFromXTowardsY) {
-    const double cases[][3] = {{1, 0, 0}, {0, 1, 90}, {-1, 0, 180}, {0, -1, -90}, {1, 1, 45}, {-16, -16, -135}};
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(ZtImageVectorAngle(c[0], c[1]), c[2]) << c[0] << "," << c[1];
-
-    // Rotating a point by t adds t to its angle; quarter turns are exact.
-    for (double t : {-90.0, 30.0, 90.0, 180.0, 450.0, -37.5}) {
-        double m[4], x = 0, y = 0;
-        ZtImageRotationMatrix(t, m);
-        ZtImageTransformPoint(-16.0, -16.0, m, &x, &y);
-        EXPECT_NEAR(std::hypot(x, y), std::hypot(16.0, 16.0), 1e-12);
-        EXPECT_NEAR(std::remainder(ZtImageVectorAngle(x, y) + 135.0 - t, 360.0), 0.0, 1e-9) << t;
-        if (std::fmod(t, 90.0) == 0.0) {
-            EXPECT_TRUE(std::fabs(x) == 16.0 && std::fabs(y) == 16.0) << t;
-        }
     }
 }
 

@@ -32,37 +32,6 @@ void put_u32(std::vector<uint8_t>& blob, size_t at, uint32_t v) {
         blob[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-TEST(ZtImageStoredFormTest, EveryDataTypeRoundTrips) {
-    for (uint32_t word : kAllWords) {
-        SCOPED_TRACE(word);
-        Image img(ZtImageCreate(5, 3, 2, word));
-        ztcimg_test::fill_pattern(img.get());
-        ZtImageSetPixel(img.get(), 1, 4, 2, 1e300); // the top of the range
-        const auto blob = img.stored();
-        ASSERT_EQ(blob.size(), 24u + 8u + 2u * 15u * BytesPerPixel(word));
-        Image back = load(blob);
-        ASSERT_TRUE(back);
-        EXPECT_EQ(ZtImagePlaneCount(back.get()), 2);
-        EXPECT_EQ(ZtImagePlaneDataType(back.get(), 1), word);
-        for (int32_t p = 0; p < 2; ++p)
-            for (int32_t y = 0; y < 3; ++y)
-                for (int32_t x = 0; x < 5; ++x)
-                    EXPECT_EQ(back.at(x, y, p), img.at(x, y, p));
-        EXPECT_EQ(back.stored(), blob);
-    }
-}
-
-TEST(ZtImageStoredFormTest, WritingNeedsABufferOfExactlyTheStoredSize) {
-    Image img(ZtImageCreate(2, 2, 1, ZT_DT_U8));
-    const uint64_t size = ZtImageStoredSize(img.get());
-    std::vector<uint8_t> buffer(size + 1, 0xAA);
-    EXPECT_EQ(ZtImageWriteToMemory(img.get(), buffer.data(), size - 1), 0);
-    EXPECT_EQ(ZtImageWriteToMemory(img.get(), buffer.data(), size + 1), 0);
-    EXPECT_EQ(ZtImageWriteToMemory(img.get(), nullptr, size), 0);
-    EXPECT_NE(ZtImageWriteToMemory(img.get(), buffer.data(), size), 0);
-    EXPECT_EQ(buffer[size], 0xAA);
-}
-
 TEST(ZtImageStoredFormTest, EveryTruncationIsRefused) {
     auto blob = sample_blob();
     for (size_t n = 0; n < blob.size(); ++n) {
@@ -126,17 +95,6 @@ TEST(ZtImageStoredFormTest, InconsistentHeadersAreRefused) {
     put_u32(blob, 16, static_cast<uint32_t>(m));
     put_u32(blob, 20, 1);
     put_u32(blob, 24, ZT_DT_F64);
-    EXPECT_FALSE(load(blob));
-}
-
-TEST(ZtImageStoredFormTest, PixelsOutsideASmallDepthAreRefused) {
-    auto blob = sample_blob();
-    const size_t four_bit_plane = 24 + 12 + 6;
-    blob[four_bit_plane] = 0x07;
-    EXPECT_TRUE(load(blob));
-    blob[four_bit_plane] = 0xF8; // -8
-    EXPECT_TRUE(load(blob));
-    blob[four_bit_plane] = 0x08; // 8 does not fit four signed bits
     EXPECT_FALSE(load(blob));
 }
 

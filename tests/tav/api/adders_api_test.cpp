@@ -78,29 +78,6 @@ TEST(TavAddNamedImageItem, cuts_the_full_geometry_at_the_point_or_around_the_ori
     EXPECT_EQ(ZtRefCount(l.image), 1);
 }
 
-TEST(TavAddRegressionImageItem, makes_a_vector_label) {
-    TAVLABELTYPE lt = TavCreateLabelTypeFloatVector(2);
-    TAVDATATYPE dt = TavCreateDataTypeImageEx(4, 4, 1, ZT_DT_U8, 1, 1);
-    TAV list = TavCreate(lt, dt);
-    ZTIMAGE image = ZtImageCreate(8, 8, 1, ZT_DT_U8);
-    EXPECT_EQ(TavAddRegressionImageItem(list, kLabel, 2, image, 4, 4), 0);
-    EXPECT_EQ(TavAddRegressionImageItemEx(list, kLabel, 2, image, 5, 5), 0);
-    EXPECT_EQ(TavGetNumDataEntries(list), 2);
-    EXPECT_EQ(TavGetNumLabelEntries(list), 1);
-    EXPECT_EQ(TavCompareData(TavGetData(list, 0), TavGetData(list, 1)), 0);
-    for (ZTHANDLE h : {list, lt, dt, image})
-        ZtRelease(h);
-}
-
-TEST(TavAddNamedVectorItem, equal_names_share_one_label) {
-    StringVectorList l;
-    ASSERT_EQ(TavAddNamedVectorItem(l.list, "x", kValue, 1), 0);
-    ASSERT_EQ(TavAddNamedVectorItemW(l.list, u"x", kValue, 1), 0);
-    EXPECT_EQ(label_texts(l.list), std::vector<std::string>{"x"});
-    EXPECT_EQ(TavGetNumDataReferences(TavGetLabel(l.list, 0)), 2);
-    EXPECT_EQ(ZtRefCount(l.list), 1);
-}
-
 // Every adder, each failure path, with the reports in the order made. None
 // changes the list or the reference counts of the caller's handles.
 TEST(Adders, failures_report_in_order_and_change_nothing) {

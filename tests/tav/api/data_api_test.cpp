@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
-#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 
 using tav_test::last_report;
@@ -97,86 +96,6 @@ TEST_F(ImageData, KeepsAPrivateCopyAndLendsItsImage) {
     EXPECT_EQ(TavGetFloatVectorData(whole, nullptr, &count), TAV_E_INCOMPATIBLE);
     for (ZTHANDLE h : {whole, part, v})
         ZtRelease(h);
-}
-
-TEST_F(ImageData, CompareAndCompatibility) {
-    const TAVDATA a = TavCreateImageData(image_, 0, 0, 6, 4), b = TavCreateImageData(image_, 0, 0, 6, 4);
-    const TAVDATA smaller = TavCreateImageData(image_, 0, 0, 5, 4), v = vector_data({1, 2, 3});
-    ReportWatch watch;
-    EXPECT_EQ(TavCompareData(a, b), 0);
-    EXPECT_EQ(TavCompareData(a, smaller), -1);
-    EXPECT_EQ(TavCompareData(a, v), 1);
-    EXPECT_EQ(TavCompareData(v, a), 1);
-    ZtImageSetPixel(image_of(b), 0, 5, 3, 0); // the last pixel
-    EXPECT_EQ(TavCompareData(a, b), -1);
-
-    struct Case {
-        TAVDATA data;
-        TAVDATATYPE type;
-        int32_t expected;
-    } cases[] = {
-        {a, TavCreateDataTypeImage(6, 4, 1, ZT_DT_U8 | 0x1000, 1, 1, 2, 2, 1, 1), 1},
-        {a, TavCreateDataTypeImageEx(6, 4, 1, ZT_DT_S8, 0, 0), 0},
-        {a, TavCreateDataTypeImageEx(6, 4, 2, ZT_DT_U8, 0, 0), 0},
-        {a, TavCreateDataTypeImageEx(4, 6, 1, ZT_DT_U8, 0, 0), 0},
-        {a, TavCreateDataTypeFloatVector(3), 0},
-        {v, TavCreateDataTypeFloatVector(3), 1},
-        {v, TavCreateDataTypeFloatVector(4), 0},
-        {v, TavCreateDataTypeImageEx(6, 4, 1, ZT_DT_U8, 0, 0), 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TavVerifyDataCompatibility(c.data, c.type), c.expected);
-        ZtRelease(c.type);
-    }
-    EXPECT_TRUE(watch.none());
-    for (ZTHANDLE h : {a, b, smaller, v})
-        ZtRelease(h);
-}
-
-// Every handle argument: null, released, made up, or of another family.
-TEST(DataFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
-    const TAVDATA data = vector_data({1});
-    const TAVDATATYPE type = TavCreateDataTypeFloatVector(1);
-    auto label = [] { return tav_test::BadHandle{"label", TavCreateStringLabel("a")}; };
-    auto image = [] { return tav_test::BadHandle{"image", ZtImageCreate(2, 2, 1, ZT_DT_U8)}; };
-    auto data_type = [] { return tav_test::BadHandle{"data type", TavCreateDataTypeFloatVector(1)}; };
-    const tav_test::BadHandles not_data(vector_data({2}), {data_type(), label(), image()});
-    auto vector = [] { return tav_test::BadHandle{"data", vector_data({1})}; };
-    const tav_test::BadHandles not_types(TavCreateDataTypeFloatVector(1), {vector(), label(), image()});
-    const tav_test::BadHandles not_images(ZtImageCreate(2, 2, 1, ZT_DT_U8), {vector(), label(), data_type()});
-    uint64_t count = 0;
-    ZTIMAGE out = 0;
-    struct Case {
-        const char* function;
-        int32_t code;
-        const tav_test::BadHandles& bad;
-        std::function<int32_t(ZTHANDLE)> call;
-    } cases[] = {
-        {"TavGetFloatVectorData", TAV_E_INVALID_ARGUMENT, not_data,
-         [&](ZTHANDLE h) { return TavGetFloatVectorData(h, nullptr, &count); }},
-        {"TavCompareData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavCompareData(h, data); }},
-        {"TavCompareData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavCompareData(data, h); }},
-        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, not_data,
-         [&](ZTHANDLE h) { return TavVerifyDataCompatibility(h, type); }},
-        {"TavVerifyDataCompatibility", TAV_E_INVALID_ARGUMENT, not_types,
-         [&](ZTHANDLE h) { return TavVerifyDataCompatibility(data, h); }},
-        {"TavGetImageData", TAV_E_INVALID_ARGUMENT, not_data, [&](ZTHANDLE h) { return TavGetImageData(h, &out); }},
-        {"TavCreateImageData", TAV_E_INVALID_IMAGE, not_images,
-         [&](ZTHANDLE h) { return TavCreateImageData(h, 0, 0, 1, 1) == 0 ? TAV_E_INVALID_IMAGE : 0; }},
-    };
-    for (const Case& c : cases)
-        for (const auto& b : c.bad.all()) {
-            ReportWatch watch;
-            EXPECT_EQ(c.call(b.handle), c.code) << c.function << " " << b.what;
-            EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << b.what;
-        }
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(out, 0u);
-    EXPECT_TRUE(not_data.others_untouched() && not_types.others_untouched() && not_images.others_untouched());
-    for (ZTHANDLE h : {data, type}) {
-        EXPECT_EQ(ZtRefCount(h), 1);
-        ZtRelease(h);
-    }
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
-#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 
 using tav_test::last_report;
@@ -74,126 +73,6 @@ TEST(CreateDataTypeImage, ValidatesInOrderAndStopsAtTheFirstFailure) {
         EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, "TavCreateDataTypeImage")) << c.left << "," << c.ww;
         EXPECT_EQ(last_report().message, c.message) << c.left << "," << c.ww;
     }
-}
-
-TEST(CreateDataTypeImage, AcceptsWindowsReachingTheBorderAndKeepsTenPixelTypeBits) {
-    struct Case {
-        int32_t width, height, left, top, ww, wh, ox, oy, fringeRight, fringeBottom;
-    } cases[] = {
-        {640, 480, 0, 0, 640, 480, 0, 0, 0, 0},
-        {640, 480, 10, 0, 630, 480, 629, 479, 0, 0},
-        {640, 480, 0, 0, 1, 1, 0, 0, 639, 479},
-        {INT32_MAX, INT32_MAX, INT32_MAX - 1, 0, 1, INT32_MAX, 0, INT32_MAX - 1, 0, 0},
-    };
-    for (const Case& c : cases) {
-        ReportWatch watch;
-        const TAVDATATYPE t = TavCreateDataTypeImage(c.width, c.height, 2, 0x1408, c.left, c.top, c.ww, c.wh, c.ox, c.oy);
-        ASSERT_NE(t, 0u);
-        EXPECT_TRUE(watch.none());
-        EXPECT_EQ(ZtRefCount(t), 1);
-        EXPECT_EQ(window_of(t), (Window{c.left, c.top, c.ww, c.wh, c.ox, c.oy}));
-        int32_t f[4] = {}, w = 0, h = 0, p = 0;
-        uint32_t d = 0;
-        EXPECT_EQ(TavGetFringes(t, &f[0], &f[1], &f[2], &f[3]), 0);
-        EXPECT_EQ((std::vector<int32_t>(f, f + 4)), (std::vector<int32_t>{c.left, c.top, c.fringeRight, c.fringeBottom}));
-        EXPECT_EQ(TavGetImageDataGeometry(t, &w, &h, &p, &d), 0);
-        EXPECT_EQ((std::vector<int64_t>{w, h, p, d}), (std::vector<int64_t>{c.width, c.height, 2, 0x008}));
-        ZtRelease(t);
-    }
-}
-
-TEST(CreateDataTypeImageEx, IsTheFullWindowAndReportsUnderTheBaseName) {
-    const TAVDATATYPE ex = TavCreateDataTypeImageEx(64, 32, 1, ZT_DT_F32, 63, 31);
-    const TAVDATATYPE full = TavCreateDataTypeImage(64, 32, 1, ZT_DT_F32, 0, 0, 64, 32, 63, 31);
-    EXPECT_EQ(TavCompareDataTypes(ex, full), 0);
-    EXPECT_EQ(window_of(ex), window_of(full));
-    ZtRelease(ex);
-    ZtRelease(full);
-    for (auto [width, ox, message] : {std::tuple{0, 0, ""}, {64, 64, kOrigin}, {64, -1, kOrigin}}) {
-        ReportWatch watch;
-        EXPECT_EQ(TavCreateDataTypeImageEx(width, 32, 1, ZT_DT_U8, ox, 0), 0u);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, "TavCreateDataTypeImage"));
-        EXPECT_EQ(last_report().message, message);
-    }
-}
-
-TEST(CompareDataTypes, EqualityIgnoresOriginAndPixelTypeAndClassesCompareOne) {
-    const TAVDATATYPE base = TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 2, 3, 10, 12, 0, 0);
-    const struct {
-        const char* what;
-        TAVDATATYPE other;
-        int32_t expected;
-    } cases[] = {
-        {"self", base, 0},
-        {"origin, pixel type", TavCreateDataTypeImage(64, 48, 1, ZT_DT_F64, 2, 3, 10, 12, 9, 11), 0},
-        {"width", TavCreateDataTypeImage(65, 48, 1, ZT_DT_U8, 2, 3, 10, 12, 0, 0), -1},
-        {"height", TavCreateDataTypeImage(64, 49, 1, ZT_DT_U8, 2, 3, 10, 12, 0, 0), -1},
-        {"planes", TavCreateDataTypeImage(64, 48, 3, ZT_DT_U8, 2, 3, 10, 12, 0, 0), -1},
-        {"left", TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 1, 3, 11, 12, 0, 0), -1},
-        {"top", TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 2, 4, 10, 11, 0, 0), -1},
-        {"right", TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 2, 3, 11, 12, 0, 0), -1},
-        {"bottom", TavCreateDataTypeImage(64, 48, 1, ZT_DT_U8, 2, 3, 10, 13, 0, 0), -1},
-        {"vector", TavCreateDataTypeFloatVector(1), 1},
-    };
-    for (const auto& c : cases) {
-        ReportWatch watch;
-        EXPECT_EQ(TavCompareDataTypes(base, c.other), c.expected) << c.what;
-        EXPECT_EQ(TavCompareDataTypes(c.other, base), c.expected) << c.what;
-        EXPECT_TRUE(watch.none()) << c.what;
-        EXPECT_EQ(ZtRefCount(c.other), 1) << c.what;
-    }
-    const TAVDATATYPE v2 = TavCreateDataTypeFloatVector(2), v3 = TavCreateDataTypeFloatVector(3);
-    EXPECT_EQ(TavCompareDataTypes(v2, v3), -1);
-    EXPECT_EQ(TavCompareDataTypes(v3, cases[9].other), -1);
-    for (const auto& c : cases)
-        if (c.other != base)
-            ZtRelease(c.other);
-    for (TAVDATATYPE t : {base, v2, v3})
-        ZtRelease(t);
-}
-
-TEST(DataTypeFunctions, RefuseBadHandlesTheOtherClassAndNullOutputsWithoutWriting) {
-    const TAVDATATYPE image = TavCreateDataTypeImageEx(8, 8, 1, ZT_DT_U8, 0, 0);
-    const TAVDATATYPE vector = TavCreateDataTypeFloatVector(4);
-    const tav_test::BadHandles bad(TavCreateDataTypeFloatVector(3), {{"label type", TavCreateLabelTypeFloatVector(3)},
-                                                                    {"image", ZtImageCreate(4, 4, 1, ZT_DT_U8)}});
-    int32_t o[6] = {-7, -7, -7, -7, -7, -7};
-    uint32_t d = 77;
-    uint64_t dim = 77;
-    const int32_t A = TAV_E_INVALID_ARGUMENT, I = TAV_E_INCOMPATIBLE;
-    auto calls = [&](ZTHANDLE h, ZTHANDLE forVector, int32_t other) -> std::vector<Call> {
-        return {
-            {"TavCompareDataTypes", A, [=] { return TavCompareDataTypes(h, image); }},
-            {"TavCompareDataTypes", A, [=] { return TavCompareDataTypes(image, h); }},
-            {"TavGetFeatureWindow", A, [&, h] { return TavGetFeatureWindow(h, &o[0], &o[1], &o[2], &o[3], &o[4], &o[5]); }},
-            {"TavSetFeatureWindow", A, [=] { return TavSetFeatureWindow(h, 0, 0, 2, 2, 0, 0); }},
-            {"TavGetImageDataGeometry", other, [&, h] { return TavGetImageDataGeometry(h, &o[0], &o[1], &o[2], &d); }},
-            {"TavGetFringes", other, [&, h] { return TavGetFringes(h, &o[0], &o[1], &o[2], &o[3]); }},
-            {"TavGetFloatVectorDataDim", other, [&, forVector] { return TavGetFloatVectorDataDim(forVector, &dim); }},
-        };
-    };
-    for (const auto& b : bad.all())
-        expect_failures(calls(b.handle, b.handle, A), b.what);
-    // Asking one class for what only the other has; the two comparisons succeed here.
-    auto mismatched = calls(vector, image, I);
-    mismatched.erase(mismatched.begin(), mismatched.begin() + 2);
-    expect_failures(mismatched, "other class");
-    // Null out pointers, the others valid: nothing is written.
-    expect_failures({
-        {"TavGetFeatureWindow", A, [&] { return TavGetFeatureWindow(image, &o[0], &o[1], &o[2], &o[3], &o[4], nullptr); }},
-        {"TavGetFeatureWindow", A, [&] { return TavGetFeatureWindow(image, nullptr, &o[1], &o[2], &o[3], &o[4], &o[5]); }},
-        {"TavGetImageDataGeometry", A, [&] { return TavGetImageDataGeometry(image, &o[0], &o[1], &o[2], nullptr); }},
-        {"TavGetFringes", A, [&] { return TavGetFringes(image, &o[0], &o[1], &o[2], nullptr); }},
-        {"TavGetFloatVectorDataDim", A, [&] { return TavGetFloatVectorDataDim(vector, nullptr); }},
-    });
-    EXPECT_EQ((std::vector<int32_t>(o, o + 6)), std::vector<int32_t>(6, -7));
-    EXPECT_EQ(d, 77u);
-    EXPECT_EQ(dim, 77u);
-    EXPECT_TRUE(bad.others_untouched());
-    EXPECT_EQ(ZtRefCount(image), 1);
-    EXPECT_EQ(ZtRefCount(vector), 1);
-    ZtRelease(image);
-    ZtRelease(vector);
 }
 
 TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes) {

@@ -193,21 +193,6 @@ TEST_F(ImportTest, ClassesCommentAndExcludedFlag) {
     }
 }
 
-TEST_F(ImportTest, MaskBecomesMaskDataWhenItFits) {
-    Korvu1File file = FileWith(8, 8);
-    file.maskImage = TestImageBlob(8, 8, ZT_DT_U8, 7);
-    ASSERT_EQ(Import(file), 0);
-    ZTIMAGE mask = 0;
-    ASSERT_EQ(TavGetImageData(TavGetMaskData(list_), &mask), 0);
-    EXPECT_EQ(Pixel(mask, 1, 1), 11);
-
-    file.maskImage = TestImageBlob(4, 4);
-    tav_test::ReportWatch watch;
-    ASSERT_EQ(Import(file), 0);
-    EXPECT_TRUE(watch.one(static_cast<int32_t>(0x8000001c), "TavSetMaskData"));
-    EXPECT_EQ(TavGetMaskData(list_), 0u);
-}
-
 TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
     Korvu1File file = FileWith(8, 8, {});
     file.maskImage = TestImageBlob(8, 8);
@@ -315,34 +300,6 @@ TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
         EXPECT_EQ(list, kUntouched);
         EXPECT_TRUE(watch.one(c.code, c.function));
         EXPECT_EQ(tav_test::last_report().message, c.message);
-    }
-}
-
-TEST_F(ImportTest, WidePathImports) {
-    const std::string path = PathOf(tavtest::WriteKorvu1(FileWith(8, 8)));
-    const std::u16string wide(path.begin(), path.end());
-    ASSERT_EQ(TavImportFromKorvuW(wide.c_str(), &list_), 0);
-    EXPECT_EQ(TavGetNumDataEntries(list_), 1);
-}
-
-// Every version, cut at every length: each cut ends cleanly, and bytes after
-// the last sample are not read.
-TEST_F(ImportTest, EveryTruncationEndsEarly) {
-    for (double version : {1.0, 1.1, 1.2, 1.4}) {
-        Korvu1File file = FileWith(4, 4, {0, 0});
-        file.version = version;
-        file.description = "d";
-        file.maskImage = TestImageBlob(4, 4);
-        const std::string bytes = tavtest::WriteKorvu1(file);
-        for (size_t length = 0; length < bytes.size(); ++length) {
-            ASSERT_EQ(Import(bytes.substr(0, length)), TAV_E_FILE) << version << " at " << length;
-            ASSERT_EQ(list_, kUntouched);
-            const tav_test::Report r = tav_test::last_report();
-            ASSERT_EQ(r.message, kEndOfFile) << version << " at " << length;
-            ASSERT_EQ(r.function, kNative);
-        }
-        ASSERT_EQ(Import(bytes + "trailing"), 0) << version;
-        EXPECT_EQ(TavGetNumDataEntries(list_), 2);
     }
 }
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
-#include "support/bad_handles.hpp"
 #include "support/reports.hpp"
 #include "tav/port/test_locales.hpp"
 
@@ -51,24 +50,6 @@ TEST(CreateLabelOrVectorData, RefusesNullAndEmptyValues) {
         EXPECT_EQ(c.create(), 0u);
         EXPECT_TRUE(watch.one(c.code, c.function)) << c.function;
     }
-}
-
-TEST(CompareLabels, PassesTheComparisonThrough) {
-    const TAVLABEL three = vector_label({1, 2, 3}), nan = vector_label({std::numeric_limits<float>::quiet_NaN()});
-    const TAVLABEL text = TavCreateStringLabel("a");
-    const TAVLABELTYPE dim3 = TavCreateLabelTypeFloatVector(3), dim4 = TavCreateLabelTypeFloatVector(4);
-    const TAVLABELTYPE strings = TavCreateLabelTypeString();
-    ReportWatch watch;
-    EXPECT_EQ(TavCompareLabels(text, three), 1);
-    EXPECT_EQ(TavCompareLabels(nan, nan), -1);
-    EXPECT_EQ(TavCompareLabels(three, three), 0);
-    EXPECT_EQ(TavVerifyLabelCompatibility(three, dim3), 1);
-    EXPECT_EQ(TavVerifyLabelCompatibility(three, dim4), 0);
-    EXPECT_EQ(TavVerifyLabelCompatibility(text, strings), 1);
-    EXPECT_EQ(TavVerifyLabelCompatibility(text, dim3), 0);
-    EXPECT_TRUE(watch.none());
-    for (ZTHANDLE h : {three, nan, text, dim3, dim4, strings})
-        ZtRelease(h);
 }
 
 // The value getters of labels and data share one protocol; only the vector
@@ -128,85 +109,6 @@ TEST(ValueGetters, BufferProtocol) {
     EXPECT_EQ(last_report().function, "TavGetFloatVectorLabel");
     for (ZTHANDLE h : {text, values, data})
         ZtRelease(h);
-}
-
-TEST(LabelText, RoundTripsInUtf8AndUtf16) {
-    tav_port_test::ThreadLocale utf8(tav_port_test::utf8_locale());
-    const TAVLABEL wide = TavCreateStringLabelW(u"\u00e9"), narrow = TavCreateStringLabel("\xC3\xA9");
-    const TAVLABEL astral = TavCreateStringLabelW(u"a\U0001F600"), lone = TavCreateStringLabelW(u"\xD800x");
-    EXPECT_EQ(TavCompareLabels(wide, narrow), 0);
-    EXPECT_EQ(text_of(wide, TavGetStringLabelW), u"\u00e9");
-    EXPECT_EQ(text_of(wide, TavGetStringLabel), "\xC3\xA9");
-    EXPECT_EQ(text_of(astral, TavGetStringLabelW), u"a\U0001F600");
-    EXPECT_EQ(text_of(astral, TavGetStringLabel), "a\xF0\x9F\x98\x80");
-    EXPECT_EQ(text_of(lone, TavGetStringLabelW), u"\uFFFDx"); // replaced, not refused
-    for (ZTHANDLE h : {wide, narrow, astral, lone})
-        ZtRelease(h);
-}
-
-TEST(LabelText, NarrowGetterSpeaksTheThreadsCodeset) {
-    locale_t latin1 = tav_port_test::latin1_locale();
-    if (latin1 == nullptr)
-        GTEST_SKIP() << "no ISO-8859-1 locale can be had on this machine";
-    tav_port_test::ThreadLocale scope(latin1);
-    const TAVLABEL label = TavCreateStringLabelW(u"caf\u00e9 \u20ac");
-    EXPECT_EQ(text_of(label, TavGetStringLabel), "caf\xE9 ?"); // no euro sign in Latin-1
-    EXPECT_EQ(text_of(label, TavGetStringLabelW), u"caf\u00e9 \u20ac");
-    ZtRelease(label);
-}
-
-TEST(ExcludedFlag, AnyNonzeroSetsIt) {
-    const TAVLABEL label = vector_label({1});
-    int32_t flag = 9;
-    for (auto [set, expected] : {std::pair{-1, 0}, {7, 1}, {0, 0}}) {
-        if (set >= 0) {
-            EXPECT_EQ(TavSetExcludedFlag(label, set), 0);
-        }
-        EXPECT_EQ(TavGetExcludedFlag(label, &flag), 0);
-        EXPECT_EQ(flag, expected);
-    }
-    EXPECT_EQ(TavGetExcludedFlag(label, nullptr), TAV_E_INVALID_ARGUMENT);
-    ZtRelease(label);
-}
-
-// Every handle argument: null, released, made up, or of another family.
-TEST(LabelFunctions, RefuseEveryBadHandleWithoutTouchingReferences) {
-    const TAVLABEL text = TavCreateStringLabel("a");
-    const TAVLABELTYPE type = TavCreateLabelTypeString();
-    const float one = 1;
-    const tav_test::BadHandles not_labels(TavCreateStringLabel("gone"), {{"label type", TavCreateLabelTypeString()},
-                                                                         {"data", TavCreateVectorData(&one, 1)}});
-    const tav_test::BadHandles not_types(TavCreateLabelTypeString(), {{"label", TavCreateStringLabel("b")},
-                                                                      {"data", TavCreateVectorData(&one, 1)}});
-    uint64_t size = 0;
-    int32_t flag = 0;
-    struct Case {
-        const char* function;
-        const tav_test::BadHandles& bad;
-        std::function<int32_t(ZTHANDLE)> call;
-    } cases[] = {
-        {"TavCompareLabels", not_labels, [&](ZTHANDLE h) { return TavCompareLabels(h, text); }},
-        {"TavCompareLabels", not_labels, [&](ZTHANDLE h) { return TavCompareLabels(text, h); }},
-        {"TavVerifyLabelCompatibility", not_labels, [&](ZTHANDLE h) { return TavVerifyLabelCompatibility(h, type); }},
-        {"TavVerifyLabelCompatibility", not_types, [&](ZTHANDLE h) { return TavVerifyLabelCompatibility(text, h); }},
-        {"TavGetStringLabel", not_labels, [&](ZTHANDLE h) { return TavGetStringLabel(h, nullptr, &size); }},
-        {"TavGetStringLabelW", not_labels, [&](ZTHANDLE h) { return TavGetStringLabelW(h, nullptr, &size); }},
-        {"TavGetFloatVectorLabel", not_labels, [&](ZTHANDLE h) { return TavGetFloatVectorLabel(h, nullptr, &size); }},
-        {"TavGetExcludedFlag", not_labels, [&](ZTHANDLE h) { return TavGetExcludedFlag(h, &flag); }},
-        {"TavSetExcludedFlag", not_labels, [&](ZTHANDLE h) { return TavSetExcludedFlag(h, 1); }},
-    };
-    for (const Case& c : cases)
-        for (const auto& b : c.bad.all()) {
-            ReportWatch watch;
-            EXPECT_EQ(c.call(b.handle), TAV_E_INVALID_ARGUMENT) << c.function << " " << b.what;
-            EXPECT_TRUE(watch.one(TAV_E_INVALID_ARGUMENT, c.function)) << c.function << " " << b.what;
-        }
-    EXPECT_EQ(size, 0u);
-    EXPECT_TRUE(not_labels.others_untouched() && not_types.others_untouched());
-    for (ZTHANDLE h : {text, type}) {
-        EXPECT_EQ(ZtRefCount(h), 1);
-        ZtRelease(h);
-    }
 }
 
 } // namespace

@@ -53,7 +53,6 @@ struct Map {
 using LabelMap = Map<TAVLABEL>;
 using DataMap = Map<TAVDATA>;
 
-TAVLABEL vector_label(std::vector<float> values) { return TavCreateVectorLabel(values.data(), values.size()); }
 TAVDATA vector_data(std::vector<float> values) { return TavCreateVectorData(values.data(), values.size()); }
 
 // Labels b (values 1, 3), a (2), c (4): label order a, b, c.
@@ -91,25 +90,6 @@ TEST(TavTransformLabelList, labels_mapped_to_one_value_merge_into_one_class_in_s
     // Grouped by source label: a's item, b's two, c's.
     EXPECT_EQ(data_values(out), (std::vector<float>{2, 1, 3, 4}));
     EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "b", "c"}));
-    ZtRelease(out);
-}
-
-TEST(TavTransformLabelList, the_first_vector_result_fixes_the_dimension_and_later_misfits_are_skipped) {
-    SourceList source;
-    LabelMap map{[](TAVLABEL l) {
-        const std::string text = label_text(l);
-        return text == "b" ? vector_label({1, 2, 3, 4}) : vector_label({float(text[0]), 0, 0});
-    }};
-    ReportLog log;
-    TAV out = 0;
-    ASSERT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), 0);
-    uint64_t dimension = 0;
-    ASSERT_EQ(TavGetFloatVectorLabelDim(TavGetLabelType(out), &dimension), 0);
-    EXPECT_EQ(dimension, 3u);
-    // Both items of b were refused, one report each.
-    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavAddItem"}, {kIncompatible, "", "TavAddItem"}}));
-    EXPECT_EQ(data_values(out), (std::vector<float>{2, 4}));
-    EXPECT_EQ(TavGetNumLabelEntries(out), 2);
     ZtRelease(out);
 }
 
@@ -179,85 +159,6 @@ TEST(TavTransformLabelList, refusals_before_a_list_exists_leave_the_variable_alo
     ZtRelease(notALabel);
 }
 
-TEST(TavTransformDataList, a_vector_result_changes_the_dimension_and_keeps_order_and_labels) {
-    SourceList source;
-    TAVLABEL a = TavGetLabel(source.list, 0);
-    TavSetExcludedFlag(a, 1);
-    DataMap map{[](TAVDATA d) {
-        const float v = data_value(d);
-        return v == 3 ? vector_data({v, v, v}) : vector_data({v, -v});
-    }};
-    ReportLog log;
-    TAV out = 0;
-    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
-    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavAddItem"}}));
-    uint64_t dimension = 0;
-    ASSERT_EQ(TavGetFloatVectorDataDim(TavGetDataType(out), &dimension), 0);
-    EXPECT_EQ(dimension, 2u);
-    EXPECT_EQ(TavGetLabelType(out), source.labelType);
-    std::vector<float> values; // source order
-    for (int32_t i = 0; i < TavGetNumDataEntries(out); ++i) {
-        float pair[2] = {};
-        uint64_t count = 2;
-        TavGetFloatVectorData(TavGetData(out, i), pair, &count);
-        values.insert(values.end(), pair, pair + 2);
-    }
-    EXPECT_EQ(values, (std::vector<float>{1, -1, 2, -2, 4, -4}));
-    EXPECT_EQ(label_texts(out), (std::vector<std::string>{"a", "b", "c"}));
-    int32_t flag = 0;
-    TavGetExcludedFlag(TavGetLabel(out, 0), &flag);
-    EXPECT_EQ(flag, 1);
-    ZtRelease(out);
-}
-
-TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
-    SourceList source;
-    DataMap map{[](TAVDATA d) {
-        const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
-        ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
-        ZtImageSetPixel(image, 1, 4, 2, data_value(d));
-        TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
-        ZtRelease(image);
-        return made;
-    }};
-    TAV out = 0;
-    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
-    int32_t w = 0, h = 0, planes = 0;
-    uint32_t pixel = 0;
-    ASSERT_EQ(TavGetImageDataGeometry(TavGetDataType(out), &w, &h, &planes, &pixel), 0);
-    EXPECT_EQ(std::vector<int64_t>({w, h, planes, pixel}), std::vector<int64_t>({5, 3, 2, ZT_DT_U16}));
-    int32_t left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
-    ASSERT_EQ(TavGetFeatureWindow(TavGetDataType(out), &left, &top, &ww, &wh, &ox, &oy), 0);
-    EXPECT_EQ(std::vector<int32_t>({left, top, ww, wh, ox, oy}), std::vector<int32_t>({0, 0, 5, 3, 0, 0}));
-    ASSERT_EQ(TavGetNumDataEntries(out), 4);
-    for (int32_t i = 0; i < 4; ++i) {
-        ZTIMAGE image = 0;
-        ASSERT_EQ(TavGetImageData(TavGetData(out, i), &image), 0);
-        double value = 0;
-        ZtImageGetPixel(image, 1, 4, 2, &value);
-        EXPECT_EQ(value, data_value(TavGetData(source.list, i)));
-    }
-    ZtRelease(out);
-}
-
-TEST(TavTransformDataList, planes_of_different_data_types_give_no_list) {
-    SourceList source;
-    DataMap map{[](TAVDATA) {
-        const uint32_t types[] = {ZT_DT_U8, ZT_DT_F32};
-        ZTIMAGE image = ZtImageCreatePlanes(4, 4, 2, types);
-        TAVDATA made = TavCreateImageData(image, 0, 0, 4, 4);
-        ZtRelease(image);
-        return made;
-    }};
-    ReportLog log;
-    TAV out = 77;
-    EXPECT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), kIncompatible);
-    EXPECT_EQ(log.take(), reports({{kIncompatible, "", "TavTransformDataList"}}));
-    EXPECT_EQ(out, 77u);
-    EXPECT_EQ(map.calls, 1);
-    EXPECT_TRUE(map.all_released());
-}
-
 TEST(TavTransformDataList, a_failing_callback_at_a_later_item_releases_the_new_list) {
     SourceList source;
     DataMap map;
@@ -282,6 +183,35 @@ TEST(TavTransformDataList, a_failing_callback_at_a_later_item_releases_the_new_l
 }
 
 // --- label changes ---------------------------------------------------------
+
+TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
+    SourceList source;
+    DataMap map{[](TAVDATA d) {
+        const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
+        ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
+        ZtImageSetPixel(image, 1, 4, 2, data_value(d));
+        TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
+        ZtRelease(image);
+        return made;
+    }};
+    TAV out = 0;
+    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
+    int32_t w = 0, h = 0, planes = 0, left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
+    uint32_t pixel = 0;
+    ASSERT_EQ(TavGetImageDataGeometry(TavGetDataType(out), &w, &h, &planes, &pixel), 0);
+    ASSERT_EQ(TavGetFeatureWindow(TavGetDataType(out), &left, &top, &ww, &wh, &ox, &oy), 0);
+    EXPECT_EQ(std::vector<int64_t>({w, h, planes, pixel, left, top, ww, wh, ox, oy}),
+              std::vector<int64_t>({5, 3, 2, ZT_DT_U16, 0, 0, 5, 3, 0, 0}));
+    ASSERT_EQ(TavGetNumDataEntries(out), 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        ZTIMAGE image = 0;
+        ASSERT_EQ(TavGetImageData(TavGetData(out, i), &image), 0);
+        double value = 0;
+        ZtImageGetPixel(image, 1, 4, 2, &value);
+        EXPECT_EQ(value, data_value(TavGetData(source.list, i)));
+    }
+    ZtRelease(out);
+}
 
 TEST(TavChangeStringLabel, an_in_place_change_keeps_identity_references_and_flag_until_the_next_sort) {
     SourceList source; // a(2) b(1,3) c(4)
@@ -308,22 +238,6 @@ TEST(TavChangeStringLabel, an_in_place_change_keeps_identity_references_and_flag
     ASSERT_EQ(source.add("b", 6), 0);
     EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "b", "c", "z"}));
     EXPECT_EQ(values_of_label(source.list, 3), (std::vector<float>{1, 3, 5}));
-}
-
-TEST(TavChangeStringLabel, a_value_equal_to_another_label_merges_the_two) {
-    SourceList source; // a(2) b(1,3) c(4)
-    ASSERT_EQ(TavChangeStringLabelW(source.list, 1, u"c"), 0);
-    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "c"}));
-    // b's items leave their places and return as new items at the end.
-    EXPECT_EQ(data_values(source.list), (std::vector<float>{2, 4, 1, 3}));
-    EXPECT_EQ(values_of_label(source.list, 1), (std::vector<float>{4, 1, 3}));
-
-    // The current value of the same label changes nothing.
-    ReportLog log;
-    ASSERT_EQ(TavChangeStringLabel(source.list, 0, "a"), 0);
-    EXPECT_EQ(log.take(), reports({}));
-    EXPECT_EQ(label_texts(source.list), (std::vector<std::string>{"a", "c"}));
-    EXPECT_EQ(data_values(source.list), (std::vector<float>{2, 4, 1, 3}));
 }
 
 TEST(TavChangeStringLabel, refused_changes_report_in_order_and_leave_the_list_alone) {

@@ -271,37 +271,6 @@ TEST(Korvu1Reader, EveryTruncationEndsCleanlyAfterTheSamplesBeforeIt) {
     }
 }
 
-TEST(Korvu1Reader, EmptyAndUnloadableRecords) {
-    Korvu1File f = FullFile();
-    f.description = "";
-    f.classNames = {"", std::string("ab\0cd", 5)};
-    f.maskImage = "";
-    f.samples = {{"", 1, 2, 0}, {"not an image", 3, 4, 1}};
-    RecordingVisitor v;
-    ASSERT_FALSE(ReadAll(WriteKorvu1(f), v));
-    const std::vector<std::string> expected = {
-        "version 1.4", "description ", "window 24 20 12 10 1", "class ",     "class ab",
-        "word 77",     "limits 15 4 -2", "second 9/5",         "extra 8/-1", "mask none",
-        "option 1",    "option 4",    "excluded 1",           "sample 0 none 1 2", "sample 1 none 3 4"};
-    EXPECT_EQ(v.events, expected);
-}
-
-TEST(Korvu1Reader, VisitorFailures) {
-    const std::string bytes = WriteKorvu1(FullFile());
-    for (bool ztk : {false, true}) {
-        RecordingVisitor v;
-        v.throwAtSample = 1;
-        v.throwZtk = ztk;
-        const std::optional<ZtkException> e = ReadAll(bytes, v);
-        ASSERT_TRUE(e);
-        EXPECT_EQ(e->code(), ztk ? 1u : 3u);
-        EXPECT_STREQ(e->what(), ztk ? "error while creating v2 tav" : kEndOfFile);
-        EXPECT_EQ(v.SampleEvents(), 1);
-        ASSERT_EQ(v.handles.size(), 3u); // the mask and two samples
-        EXPECT_TRUE(v.AllImagesReleased());
-    }
-}
-
 TEST(Korvu1Reader, HugeLengthsAndCountsEndEarlyWithoutLargeAllocations) {
     // A version 1.1 file without samples: its last fields are the mask size,
     // 512 bytes of options and reserved block, and the sample count.
@@ -347,47 +316,5 @@ TEST(Korvu1Reader, HugeLengthsAndCountsEndEarlyWithoutLargeAllocations) {
     }
 }
 
-std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-TEST(Korvu1Reader, OpensFilesByUtf16Path) {
-    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "korvu1_reader_paths";
-    std::filesystem::create_directories(dir);
-    // "list-\u00e4\U0001F600.k1": a two-byte and a four-byte character.
-    const std::u16string name = u"list-\u00e4\U0001F600.k1";
-    tavtest::WriteFile((dir / "list-\xc3\xa4\xf0\x9f\x98\x80.k1").string(), WriteKorvu1(FullFile()));
-
-    RecordingVisitor v;
-    Korvu1Reader::OpenAndRead(Utf16(dir.string() + "/") + name, v);
-    EXPECT_EQ(v.SampleEvents(), 3);
-    EXPECT_TRUE(v.AllImagesReleased());
-
-    struct Case {
-        std::u16string path;
-        const char* error;
-    };
-    const Case cases[] = {{Utf16(dir.string()), kNotKorvu1},
-                          {Utf16((dir / "missing.k1").string()), "file not found"},
-                          {Utf16(dir.string() + "/") + u"\xD800x", "file not found"},
-                          {Utf16(dir.string() + "/") + std::u16string(1, u'\0') + u"x", "file not found"}};
-    for (const Case& c : cases) {
-        RecordingVisitor w;
-        const std::optional<ZtkException> e = ZtkErrorOf([&] { Korvu1Reader::OpenAndRead(c.path, w); });
-        ASSERT_TRUE(e) << c.error;
-        EXPECT_EQ(e->code(), 3u);
-        EXPECT_STREQ(e->what(), c.error);
-        EXPECT_TRUE(w.events.empty());
-    }
-
-    RecordingVisitor w;
-    try {
-        Korvu1Reader::OpenAndRead(u"", w);
-        ADD_FAILURE() << "empty path accepted";
-    } catch (const ZtkException&) {
-        ADD_FAILURE() << "empty path is not a file error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "no file name");
-    }
-    std::filesystem::remove_all(dir);
-}
 
 } // namespace

@@ -37,18 +37,6 @@ private:
 
 } // namespace
 
-TEST(LocalTime, NowHasFieldsInRangeAndAMatchingWeekday) {
-    const SYSTEMTIME t = local_time_now();
-    EXPECT_GE(t.wYear, 2020);
-    EXPECT_TRUE(t.wMonth >= 1 && t.wMonth <= 12);
-    EXPECT_TRUE(t.wDay >= 1 && t.wDay <= 31);
-    EXPECT_LE(t.wHour, 23);
-    EXPECT_LE(t.wMinute, 59);
-    EXPECT_LE(t.wSecond, 59);
-    EXPECT_LE(t.wMilliseconds, 999);
-    EXPECT_EQ(t.wDayOfWeek, weekday_of(t));
-}
-
 TEST(LocalTime, KnownInstantsInFixedZones) {
     const struct {
         const char* tz;

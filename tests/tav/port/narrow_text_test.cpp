@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 #include "tav/frame/exceptions.hpp"
 #include "test_locales.hpp"
@@ -45,36 +44,4 @@ TEST(NarrowText, Latin1LocaleConvertsThroughItsCodeset) {
     EXPECT_EQ(utf16_to_ansi(u"a\u20ACb\U0001F600c"), "a?b?c");
     EXPECT_EQ(utf16_to_ansi(u"\xD800" u"x\xDC00"), "?x?");
     EXPECT_EQ(utf16_to_ansi(std::u16string(5000, u'\u20AC')), std::string(5000, '?'));
-}
-
-TEST(NarrowText, BytesInvalidInTheCodesetAreReplacedOrRejected) {
-    locale_t greek = tav_port_test::greek_locale();
-    if (!greek)
-        GTEST_SKIP() << "no ISO-8859-7 locale available";
-    ThreadLocale scope(greek);
-    // 0xD2 is unassigned in ISO-8859-7.
-    EXPECT_EQ(ansi_to_utf16("\xE1\xD2\xE2"), u"\u03B1\uFFFD\u03B2");
-    EXPECT_THROW(ansi_to_utf16("\xE1\xD2", malformed_input::reject), base2::character_conversion_error);
-    EXPECT_THROW(narrow_path_to_fs("\xD2.tav"), base2::character_conversion_error);
-    EXPECT_EQ(narrow_path_to_fs("\xE1.tav"), "\xCE\xB1.tav");
-}
-
-TEST(NarrowText, ThreadsInDifferentLocalesDoNotDisturbEachOther) {
-    locale_t latin1 = tav_port_test::latin1_locale();
-    if (!latin1)
-        GTEST_SKIP() << "no ISO-8859-1 locale available";
-    // Each thread's narrow text is that of its own locale.
-    auto run = [](locale_t locale, std::string narrow, std::u16string back, int* failures) {
-        ThreadLocale scope(locale);
-        for (int i = 0; i < 2000; ++i)
-            *failures += utf16_to_ansi(u"\u00E9\u20AC") != narrow || ansi_to_utf16(narrow) != back;
-    };
-    int latin1_failures = 0, utf8_failures = 0;
-    std::thread a(run, latin1, std::string("\xE9?"), std::u16string(u"\u00E9?"), &latin1_failures);
-    std::thread b(run, tav_port_test::utf8_locale(), std::string("\xC3\xA9\xE2\x82\xAC"),
-                  std::u16string(u"\u00E9\u20AC"), &utf8_failures);
-    a.join();
-    b.join();
-    EXPECT_EQ(latin1_failures, 0);
-    EXPECT_EQ(utf8_failures, 0);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tav/frame/exceptions.hpp"
 #include "test_locales.hpp"
@@ -30,20 +29,4 @@ TEST(Paths, NarrowPathsGoThroughTheThreadCodeset) {
         ThreadLocale scope(latin1);
         EXPECT_EQ(narrow_path_to_fs("/tmp/\xE9.tav"), "/tmp/\xC3\xA9.tav");
     }
-}
-
-TEST(Paths, RemoveAndSyncReportWhetherTheyWorked) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("tav-port-paths-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    const std::string file = (dir / "\xC3\xA9.tav").string();
-    std::ofstream(file) << "x";
-    EXPECT_TRUE(sync_file(file));
-    EXPECT_TRUE(sync_parent_directory(file));
-    EXPECT_TRUE(remove_file(file));
-    EXPECT_FALSE(fs::exists(file));
-    EXPECT_FALSE(remove_file(file));
-    EXPECT_FALSE(sync_file(file));
-    EXPECT_TRUE(sync_parent_directory("relative-name"));
-    fs::remove_all(dir);
 }

@@ -66,11 +66,6 @@ inline locale_t latin1_locale() {
     return locale;
 }
 
-// ISO-8859-7 leaves some bytes unassigned, which exercises invalid input.
-inline locale_t greek_locale() {
-    static locale_t locale = find_or_make_locale("el_GR", "ISO-8859-7");
-    return locale;
-}
 
 inline locale_t c_locale() {
     static locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);

@@ -52,53 +52,6 @@ TEST(Labels, CompareAndOrder) {
     EXPECT_THROW(text("1")->IsLess(*floats({1})), std::runtime_error);
 }
 
-TEST(Clones, CopyValuesButShareOnlyImages) {
-    auto s = text("a"), v = floats({1});
-    s->SetExcluded(true);
-    v->SetExcluded(true);
-    auto s2 = s->Clone(), v2 = v->Clone();
-    EXPECT_TRUE(s2->Excluded());  // kept by text labels
-    EXPECT_FALSE(v2->Excluded()); // not by vector labels
-    EXPECT_NE(s2->UniqueNumber(), s->UniqueNumber());
-    EXPECT_EQ(s2->Compare(*s), 0);
-    EXPECT_EQ(v2->Compare(*v), 0);
-
-    auto vd = make_object<CDataFloat32Vector>(std::vector<float>{1, 2});
-    auto vd2 = vd->Clone();
-    EXPECT_NE(static_cast<CDataFloat32Vector&>(*vd2).Values().data(), vd->Values().data());
-    EXPECT_EQ(vd2->Compare(*vd), 0);
-
-    auto id = image_data(3, 2, ZT_DT_U8);
-    const int64_t refs = ZtRefCount(id->Image());
-    auto id2 = id->Clone();
-    EXPECT_EQ(static_cast<CDataImage&>(*id2).Image(), id->Image());
-    EXPECT_EQ(ZtRefCount(id->Image()), refs + 1);
-    EXPECT_EQ(id2->Compare(*id), 0);
-    id2.reset();
-    EXPECT_EQ(ZtRefCount(id->Image()), refs);
-}
-
-// What the stream interface gives is what the loading constructors take.
-TEST(StoredForms, RoundTrip) {
-    auto label = make_object<CLabelString>(std::string("caf\xC3\xA9"));
-    EXPECT_EQ(label->chunk_type(), vxIO::xriff_fixed_string<8>("TXTUTF8 "));
-    EXPECT_EQ(CLabelString(StoredPayload{label->chunk_data(), label->chunk_size()}).Text(), label->Text());
-
-    auto values = make_object<CDataFloat32Vector>(std::vector<float>{1.5f, -0.0f});
-    EXPECT_EQ(values->chunk_size(), 8u);
-    CDataFloat32Vector values_back(StoredPayload{values->chunk_data(), values->chunk_size()});
-    EXPECT_EQ(std::memcmp(values_back.Values().data(), values->Values().data(), 8), 0);
-
-    auto image = image_data(5, 3, ZT_DT_F32);
-    ASSERT_EQ(ZtImageSetPixel(image->Image(), 0, 4, 2, 2.5), 0);
-    image->prepare();
-    EXPECT_EQ(image->chunk_type(), vxIO::xriff_fixed_string<8>("ZTIMG9  "));
-    auto image_back = make_object<CDataImage>(StoredPayload{image->chunk_data(), image->chunk_size()});
-    EXPECT_EQ(image_back->Compare(*image), 0);
-    image->clear();
-    EXPECT_EQ(image->chunk_size(), 0u);
-}
-
 TEST(StoredForms, HostilePayloadsAreRejected) {
     const float three[] = {1, 2, 3};
     EXPECT_EQ(CLabelString(StoredPayload{"ab\0c", 4}).Text(), "ab");

@@ -29,9 +29,6 @@ store::LoadResult load(const std::vector<FileChunk>& chunks) { return store::loa
 
 bool same_time(const SYSTEMTIME& a, const SYSTEMTIME& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-auto as_tuple(const SYSTEMTIME& t) {
-    return std::tie(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-}
 
 TEST(ListLoad, SoundFileGivesEveryPart) {
     auto result = load(sample_string_vector_file());
@@ -139,55 +136,6 @@ TEST(ListLoad, MissingChunksTakeTheirDefaults) {
         auto result = load(file);
         ASSERT_EQ(result.code, 0) << c.name;
         c.check(result);
-    }
-}
-
-TEST(ListLoad, WithoutTimesTheListTakesTheTimeOfLoading) {
-    auto file = sample_string_vector_file();
-    auto& children = chunk_named(file, "TavInfo2")->children;
-    children.erase(children.begin() + 1, children.begin() + 3);
-    const SYSTEMTIME before = port::local_time_now();
-    auto result = load(file);
-    const SYSTEMTIME after = port::local_time_now();
-    ASSERT_EQ(result.code, 0);
-    for (const SYSTEMTIME& t : {AsList(*result.list).CreationTime(), AsList(*result.list).ModificationTime()}) {
-        EXPECT_LE(as_tuple(before), as_tuple(t));
-        EXPECT_LE(as_tuple(t), as_tuple(after));
-    }
-}
-
-TEST(ListLoad, CommentIsTheFirstTextAfterTheInfoComposite) {
-    struct Case {
-        std::function<void(std::vector<FileChunk>&)> edit;
-        std::string comment;
-    };
-    const Case cases[] = {
-        {[](auto& f) { chunk_named(f, "TavInfo2")->children[0].payload = std::string("ab\0cd", 5); }, "ab"},
-        {[](auto& f) { chunk_named(f, "TavInfo2")->children.erase(chunk_named(f, "TavInfo2")->children.begin()); },
-         ""},
-        {[](auto& f) {
-             chunk_named(f, "TavInfo2")->children.erase(chunk_named(f, "TavInfo2")->children.begin());
-             f.push_back(leaf("TXTUTF8 ", "later", "after"));
-         },
-         "after"},
-        {[](auto& f) { chunk_named(f, "TavInfo2")->name = "TavInfo"; }, ""},
-    };
-    for (const Case& c : cases) {
-        auto file = sample_string_vector_file();
-        c.edit(file);
-        auto result = load(file);
-        ASSERT_EQ(result.code, 0) << c.comment;
-        EXPECT_EQ(AsList(*result.list).Comment(), c.comment);
-    }
-}
-
-TEST(ListLoad, MaskThatDoesNotFitIsDropped) {
-    for (std::string mask : {f32s({1}), std::string("abc"), std::string()}) {
-        auto file = sample_string_vector_file();
-        chunk_named(file, "MaskData")->payload = mask;
-        auto result = load(file);
-        ASSERT_EQ(result.code, 0);
-        EXPECT_FALSE(AsList(*result.list).MaskData());
     }
 }
 

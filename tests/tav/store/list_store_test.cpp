@@ -18,21 +18,6 @@ std::string stored(const SharedHandle<ITav>& list) {
     return read_bytes(path);
 }
 
-TEST(ListStore, EmptyListWritesTheFixedChunksOnly) {
-    auto list = string_vector_list(3);
-    AsList(*list).SetTimes(kCreated, kModified);
-    const std::string expected =
-        list_file({composite("TavData", {}), composite("TavLabels", {}), leaf("ARRYU32 ", "LabelRefs", ""),
-                   composite("TavInfo2", {leaf("TXTUTF8 ", "", ""),
-                                          leaf(std::string("SYSTIME\0", 8), "CreationTime",
-                                               systime(2021, 3, 2, 9, 8, 7, 6, 5)),
-                                          leaf(std::string("SYSTIME\0", 8), "ModificationTime",
-                                               systime(2022, 4, 5, 10, 11, 12, 13, 14)),
-                                          leaf("DATATYPE", "", u32s({1, 3})),
-                                          leaf(std::string("LBLTYPE\0", 8), "", u32s({0}))})});
-    EXPECT_EQ(stored(list), expected);
-}
-
 TEST(ListStore, SmallListMatchesTheLayoutByteForByte) {
     auto list = string_vector_list(2);
     add(list, {1, 2}, "a");
@@ -93,15 +78,6 @@ TEST(ReferencePairs, FollowLabelOrderThenReferenceOrder) {
         add(list, {float(label[0])}, label);
     EXPECT_EQ(store::reference_pairs(AsList(*list)),
               (std::vector<uint32_t>{0, 1, 0, 3, 1, 2, 1, 5, 2, 0, 2, 4}));
-}
-
-TEST(ReferencePairs, KeepTheOrderALabelHoldsEvenWhenItIsNotTheDataOrder) {
-    auto list = string_vector_list(1);
-    for (const char* label : {"a", "b", "a", "a", "b"})
-        add(list, {float(label[0])}, label);
-    auto& references = AsList(*list).LabelAt(0)->DataReferences();
-    std::swap(references[0], references[2]);
-    EXPECT_EQ(store::reference_pairs(AsList(*list)), (std::vector<uint32_t>{0, 3, 0, 2, 0, 0, 1, 1, 1, 4}));
 }
 
 TEST(ReferencePairs, ReferenceToAnItemOutsideTheListIsLeftOut) {

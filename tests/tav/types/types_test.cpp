@@ -22,16 +22,6 @@ std::vector<uint8_t> bytes_of(const std::vector<int32_t>& words) {
     return out;
 }
 
-std::vector<uint8_t> stored(vxIO::ixriff_streamable& s) {
-    s.prepare();
-    s.prepare(); // rebuilt, never appended twice
-    const auto* p = static_cast<const uint8_t*>(s.chunk_data());
-    std::vector<uint8_t> bytes(p, p + s.chunk_size());
-    s.clear();
-    EXPECT_EQ(s.chunk_size(), 0u);
-    return bytes;
-}
-
 // True when T refuses the bytes with the one message; false when it takes them.
 template <class T>
 bool refused(const std::vector<uint8_t>& bytes) {
@@ -47,27 +37,6 @@ bool refused(const std::vector<uint8_t>& bytes) {
 const std::vector<int32_t> kImageWords{0, 640, 480, 3, 0x108, 10, 20, 639, 99, 5, 79};
 
 } // namespace
-
-TEST(TypeStoredForm, EveryClassWritesItsWordsAndIsRebuiltFromThem) {
-    CDataTypeImage image(ImageGeometry{640, 480, 3, 0x108}, FeatureWindow{10, 20, 639, 99, 5, 79});
-    auto bytes = stored(image);
-    EXPECT_EQ(bytes, bytes_of(kImageWords));
-    EXPECT_EQ(stored(*std::make_unique<CDataTypeImage>(bytes.data(), bytes.size())), bytes);
-    EXPECT_EQ(image.chunk_type(), vxIO::xriff_fixed_string<8>("DATATYPE"));
-    EXPECT_TRUE(image.chunk_name().empty());
-
-    CDataTypeFloat32Vector dataVector(INT32_MAX);
-    EXPECT_EQ(stored(dataVector), bytes_of({1, INT32_MAX}));
-    EXPECT_EQ(CDataTypeFloat32Vector(bytes_of({1, INT32_MAX}).data(), 8).Dimension(), INT32_MAX);
-
-    CLabelTypeString labelString;
-    EXPECT_EQ(stored(labelString), bytes_of({0}));
-    EXPECT_EQ(labelString.chunk_type(), vxIO::xriff_fixed_string<8>::from_bytes("LBLTYPE\0"));
-
-    CLabelTypeFloat32Vector labelVector(7);
-    EXPECT_EQ(stored(labelVector), bytes_of({1, 7}));
-    EXPECT_EQ(CLabelTypeFloat32Vector(bytes_of({1, 7}).data(), 8).Dimension(), 7);
-}
 
 TEST(TypeStoredForm, WordsACreatedTypeCouldNeverHoldAreRefused) {
     const struct {
@@ -111,4 +80,27 @@ TEST(TypeStoredForm, FlippedBitsGiveARefusalOrAValidType) {
             EXPECT_STREQ(e.what(), "Invalid type descriptors");
         }
     }
+}
+
+TEST(TypeCompare, ImageTypesDifferInGeometryAndWindowButNotInOriginOrPixelType) {
+    const CDataTypeImage base(bytes_of(kImageWords).data(), kImageWords.size() * 4);
+    const struct {
+        int index;
+        int32_t value;
+        int32_t expected;
+    } cases[] = {
+        {1, 641, CompareDifferent}, {2, 481, CompareDifferent}, {3, 2, CompareDifferent},
+        {5, 11, CompareDifferent},  {6, 19, CompareDifferent},  {7, 638, CompareDifferent},
+        {8, 100, CompareDifferent},  {4, 0x110, CompareEqual},   {9, 6, CompareEqual},
+        {10, 78, CompareEqual},
+    };
+    for (const auto& c : cases) {
+        auto words = kImageWords;
+        words[c.index] = c.value;
+        const auto bytes = bytes_of(words);
+        const CDataTypeImage other(bytes.data(), bytes.size());
+        EXPECT_EQ(base.Compare(other), c.expected) << c.index;
+        EXPECT_EQ(other.Compare(base), c.expected) << c.index;
+    }
+    EXPECT_EQ(base.Compare(CDataTypeFloat32Vector(3)), CompareOtherClass);
 }

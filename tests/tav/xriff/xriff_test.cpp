@@ -96,14 +96,6 @@ void build_from(xriff_directory& dir, std::string bytes) {
     dir.build();
 }
 
-std::vector<entry_view> entries_of_file(const std::filesystem::path& p) {
-    xriff_directory dir;
-    dir.open(p);
-    dir.read_header();
-    dir.build();
-    return view(dir);
-}
-
 // Builds the directory of any bytes and reads every payload; only the
 // library's own error classes may come out.
 bool builds_cleanly(const std::string& bytes, std::string* message = nullptr) {
@@ -136,11 +128,6 @@ std::string sample_file() {
         .chunk("NULLCHNK", "", "")
         .chunk("TXTUTF8 ", "after", "hi")
         .bytes;
-}
-
-// A handler that counts the chunks it is given.
-xriff_ifstream::handler_t counter(std::size_t& n) {
-    return [&n](const auto&, const auto&, uint64_t, uint64_t) { ++n; };
 }
 
 // A streamable object that counts prepare and clear and can fail in prepare.
@@ -200,68 +187,6 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
     EXPECT_EQ(time.cleared, 1);
 }
 
-TEST(XriffOfstream, PendingNameAppliesToExactlyOneHeader) {
-    const struct {
-        const char* what;
-        std::function<void(xriff_ofstream&, counting_object&)> write;
-        std::vector<std::string> names;
-    } cases[] = {
-        {"only the first of two chunks is named",
-         [](auto& w, auto&) { w << set_chunk_name("first"), w.write_text({}, "a"), w.write_text({}, "b"); },
-         {"first", ""}},
-        {"a given name wins and the pending name is dropped",
-         [](auto& w, auto&) { w << set_chunk_name("pending"), w.write_text("given", "a"), w.write_text({}, "b"); },
-         {"given", ""}},
-        {"an object's own name wins",
-         [](auto& w, auto& o) { o.name = "own", w << set_chunk_name("pending"), w.write_object(o), w.write_object(o); },
-         {"own", "own"}},
-        {"a composite takes the pending name, its child does not",
-         [](auto& w, auto&) {
-             w << set_chunk_name("box");
-             w.open_composite();
-             w.write_u32_array({}, std::vector<uint32_t>{7});
-             w.close_composite();
-         },
-         {"box", ""}},
-        {"the last pending name set counts",
-         [](auto& w, auto& o) { w << set_chunk_name("one") << set_chunk_name("two"), w.write_object(o); }, {"two"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        temp_path tmp;
-        xriff_ofstream w;
-        counting_object o;
-        w.open(tmp.path(), "names");
-        c.write(w, o);
-        w.close();
-        std::vector<std::string> names;
-        for (const auto& e : entries_of_file(tmp.path()))
-            names.push_back(e.name.c_str());
-        EXPECT_EQ(names, c.names);
-    }
-}
-
-TEST(XriffOfstream, UsageErrorsCarryTheirMessages) {
-    temp_path tmp;
-    xriff_ofstream closed, w;
-    counting_object o;
-    const std::pair<std::function<void()>, std::string> usage[] = {
-        {[&] { closed.write_text({}, "a"); }, "file not open"},
-        {[&] { closed.open_composite(); }, "file not open"},
-        {[&] { closed.write_object(o); }, "file not open"},
-        {[&] { closed.close(); }, "file not open"},
-        {[&] { closed.close_composite(); }, "no open composites available"},
-        {[&] { w.open(tmp.path(), "x"), w.open(tmp.path(), "x"); }, "operation not permitted while file is open"},
-        {[&] { w.open_composite(), w.close_composite(), w.close_composite(); }, "no open composites available"},
-    };
-    for (const auto& [op, message] : usage)
-        EXPECT_EQ(error_of<std::xriff_error>(op), message);
-    EXPECT_EQ(o.prepared, 0);
-    w.close();
-    EXPECT_EQ(error_of<std::xriff_io_error>([&] { xriff_ofstream{}.open(tmp.path() / "no" / "such", "x"); }),
-              "file open error");
-}
-
 TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -281,20 +206,6 @@ TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     EXPECT_EQ(big.prepared, 1);
     EXPECT_EQ(big.cleared, 1);
     EXPECT_THROW(w.close(), std::xriff_io_error);
-}
-
-TEST(XriffOfstream, ObjectIsClearedWhenPrepareFails) {
-    temp_path tmp;
-    xriff_ofstream w;
-    w.open(tmp.path(), "x");
-    counting_object o;
-    o.fail_prepare = true;
-    w << set_chunk_name("lost");
-    EXPECT_THROW(w.write_object(o), std::runtime_error);
-    EXPECT_EQ(o.cleared, 1);
-    EXPECT_EQ(w.tell(), 32u); // nothing written
-    EXPECT_TRUE(w.pending_name().empty());
-    w.close();
 }
 
 TEST(XriffIfstream, HeaderErrors) {
@@ -323,137 +234,6 @@ TEST(XriffIfstream, HeaderErrors) {
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.read(b, 4); }), "file not open");
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.parse_next(); }), "file not open");
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.open("/no/such/file.xrf"); }), "file open error");
-}
-
-TEST(XriffIfstream, HandlersAreChosenByType) {
-    const std::string file = bytes_builder{}.header().chunk("NULLCHNK", "", "....").chunk("TXTUTF8 ", "t", "text")
-                                 .chunk_header("COMPOSIT", "c", 36).chunk("ARRYU32 ", "u", "1234").bytes;
-    const struct {
-        const char* what;
-        std::function<void(xriff_ifstream&, std::size_t&, std::size_t&)> setup;
-        std::size_t by_text_handler, by_default;
-    } cases[] = {
-        {"null chunks are ignored by default",
-         [](auto& r, auto& t, auto& d) { r.set_handler("TXTUTF8 ", counter(t)), r.set_default_handler(counter(d)); },
-         1, 2},
-        {"a removed null handler leaves null chunks to the default",
-         [](auto& r, auto& t, auto& d) {
-             r.set_handler("TXTUTF8 ", counter(t)), r.remove_handler("NULLCHNK"), r.set_default_handler(counter(d));
-         },
-         1, 3},
-        {"an empty handler in the table calls nothing",
-         [](auto& r, auto&, auto& d) { r.set_handler("TXTUTF8 ", nullptr), r.set_default_handler(counter(d)); }, 0, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        xriff_ifstream r;
-        r.open_memory(file);
-        r.read_header();
-        std::size_t text = 0, other = 0;
-        c.setup(r, text, other);
-        while (r.parse_next()) {
-        }
-        EXPECT_EQ(text, c.by_text_handler);
-        EXPECT_EQ(other, c.by_default);
-    }
-    // Without a default handler an unknown type cannot be dispatched.
-    xriff_ifstream r;
-    r.open_memory(file);
-    r.read_header();
-    EXPECT_TRUE(r.parse_next());
-    EXPECT_THROW(r.parse_next(), std::bad_function_call);
-}
-
-TEST(XriffIfstream, HandlerMayReadThePayload) {
-    // Payloads below and above the skip-by-reading limit, from a real file.
-    temp_path tmp;
-    const std::string small(100, 's'), big(50000, 'b');
-    xriff_ofstream w;
-    w.open(tmp.path(), "f");
-    w.write_text("small", small);
-    w.write_text("big", big);
-    w.write_text("small", small);
-    w.close();
-    xriff_ifstream r;
-    r.open(tmp.path());
-    r.read_header();
-    std::vector<std::string> payloads;
-    r.set_default_handler([&](const auto&, const auto& name, uint64_t size, uint64_t) {
-        if (name.str() == "big")
-            return; // skipped by the reader
-        std::string p(size, '\0');
-        r.read(p.data(), size);
-        payloads.push_back(p);
-    });
-    while (r.parse_next()) {
-    }
-    EXPECT_EQ(payloads, (std::vector<std::string>{small, small}));
-    char b[1];
-    r.read(b, 0); // nothing to read at the end is not an error
-    EXPECT_THROW(r.read(b, 1), std::xriff_eof_error);
-    r.seek(1 << 30);
-    EXPECT_THROW(r.read(b, 1), std::xriff_eof_error);
-    EXPECT_FALSE(r.parse_next());
-}
-
-TEST(XriffDirectory, LevelsFollowTheNesting) {
-    const struct {
-        const char* what;
-        std::string bytes;
-        std::vector<entry_view> entries;
-    } cases[] = {
-        {"header only", bytes_builder{}.header().bytes, {}},
-        {"composite of one 4-byte chunk, then a top-level chunk",
-         bytes_builder{}.header().chunk_header("COMPOSIT", "c", 36).chunk("ARRYU8  ", "", "1234")
-             .chunk("ARRYU8  ", "top", "").bytes,
-         {ev(0, "COMPOSIT", "c", 36), ev(1, "ARRYU8  ", "", 4), ev(0, "ARRYU8  ", "top", 0)}},
-        {"an empty composite does not raise the level",
-         bytes_builder{}.header().chunk_header("COMPOSIT", "e", 0).chunk("ARRYU8  ", "", "1").bytes,
-         {ev(0, "COMPOSIT", "e", 0), ev(0, "ARRYU8  ", "", 1)}},
-        {"an empty composite as the last child closes its parent",
-         bytes_builder{}.header().chunk_header("COMPOSIT", "p", 64).chunk("ARRYU8  ", "", "")
-             .chunk_header("COMPOSIT", "e", 0).chunk("ARRYU8  ", "", "").bytes,
-         {ev(0, "COMPOSIT", "p", 64), ev(1, "ARRYU8  ", "", 0), ev(1, "COMPOSIT", "e", 0), ev(0, "ARRYU8  ", "", 0)}},
-        {"a last grandchild closes two levels; null chunks and NUL padding",
-         bytes_builder{}.header().raw(std::string(4, '\0')).chunk_header("COMPOSIT", "a", 68)
-             .chunk_header("COMPOSIT", "b", 36).chunk("NULLCHNK", "", "....").raw(std::string(9, '\0'))
-             .chunk("TXTUTF8 ", "", "").raw(std::string(2, '\0')).bytes,
-         {ev(0, "COMPOSIT", "a", 68), ev(1, "COMPOSIT", "b", 36), ev(2, "NULLCHNK", "", 4), ev(0, "TXTUTF8 ", "", 0)}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        xriff_directory dir;
-        build_from(dir, c.bytes);
-        EXPECT_EQ(view(dir), c.entries);
-    }
-}
-
-TEST(XriffDirectory, FindChildrenAndReadAt) {
-    xriff_directory dir;
-    build_from(dir, sample_file() + bytes_builder{}.chunk("TXTUTF8 ", "x", "second").bytes);
-    auto data = dir.find("COMPOSIT", "data");
-    ASSERT_NE(data, dir.end());
-    std::vector<std::string> kids;
-    for (const auto& e : dir.children(data))
-        kids.push_back(e.type.str() + "/" + e.name.str());
-    EXPECT_EQ(kids, (std::vector<std::string>{"ARRYFL32/", "COMPOSIT/deep", "TXTUTF8 /x"}));
-    EXPECT_EQ(dir.children(dir.find("COMPOSIT", "deep")).begin()->name.str(), "x");
-
-    // The first match in file order; all name bytes count.
-    auto x = dir.find("TXTUTF8 ", "x");
-    ASSERT_NE(x, dir.end());
-    EXPECT_EQ(x->level, 2u);
-    EXPECT_EQ(dir.find("TXTUTF8 ", "x               "), dir.end());
-    EXPECT_EQ(dir.find("TXTUTF8", "x"), dir.end());
-
-    char buf[8] = {};
-    dir.read_at(*x, buf, 4);
-    EXPECT_EQ(std::string(buf, 4), "wxyz");
-    dir.read_at(x->position + 1, buf, 2);
-    EXPECT_EQ(std::string(buf, 2), "xy");
-    EXPECT_EQ(error_of<std::xriff_io_error>([&] { dir.read_at(*x, buf, 5); }), "read past end of chunk");
-    EXPECT_THROW(dir.read_at(dir.reader().size() - 1, buf, 2), std::xriff_eof_error);
-    EXPECT_THROW(dir.read_at(~uint64_t{0}, buf, 1), std::xriff_eof_error);
 }
 
 TEST(XriffDirectory, HostileSizesGiveCleanErrors) {
