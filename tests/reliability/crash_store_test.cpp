@@ -28,13 +28,11 @@ int Rounds() {
     return rounds != nullptr ? std::atoi(rounds) : 200;
 }
 
-// Memory-backed by default, where flushing to the disk costs nothing, so that
-// many rounds fit in a few seconds; TAV_CRASH_DIR runs them on a disk.
+// Memory-backed by default, so that many rounds fit in a few seconds;
+// TAV_CRASH_DIR runs them on a disk.
 std::filesystem::path Folder() {
     const char* folder = std::getenv("TAV_CRASH_DIR");
-    if (folder != nullptr)
-        return folder;
-    return ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path();
+    return folder != nullptr ? folder : reliability::MemoryFolder();
 }
 
 // Removes the temporary files a killed store left and says how many there were.

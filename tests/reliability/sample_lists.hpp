@@ -28,6 +28,12 @@ private:
     std::filesystem::path path_;
 };
 
+// Memory-backed where there is such a folder: the flushes every store makes
+// to the disk cost nothing there, so that a test can store many times.
+inline std::filesystem::path MemoryFolder() {
+    return ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path();
+}
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

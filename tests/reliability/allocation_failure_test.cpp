@@ -1,0 +1,201 @@
+// Every allocation a call makes fails in turn: the k-th operator new of the
+// call throws (or returns null) for k = 1, 2, ... until the call makes fewer
+// than k. Each failing call must return out of memory or a code of its own,
+// leave the caller's out variable as documented and the source list as it
+// was, and (in the sanitizer build) leak nothing.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sample_lists.hpp"
+
+namespace {
+
+// Allocations counted since Arm; the one numbered failAt fails.
+long allocations = 0;
+long failAt = 0;
+bool armed = false;
+
+bool NextAllocationFails() {
+    return armed && ++allocations == failAt;
+}
+
+void Arm(long k) {
+    allocations = 0;
+    failAt = k;
+    armed = true;
+}
+
+// Whether the call reached the failing allocation.
+bool Disarm() {
+    armed = false;
+    return allocations >= failAt;
+}
+
+void* Allocate(std::size_t size, std::size_t alignment) {
+    if (NextAllocationFails())
+        return nullptr;
+    size = size == 0 ? 1 : size;
+    if (alignment <= alignof(std::max_align_t))
+        return std::malloc(size);
+    return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+}
+
+void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
+    void* p = Allocate(size, alignment);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    return p;
+}
+
+} // namespace
+
+void* operator new(std::size_t n) { return AllocateOrThrow(n, 0); }
+void* operator new[](std::size_t n) { return AllocateOrThrow(n, 0); }
+void* operator new(std::size_t n, std::align_val_t a) { return AllocateOrThrow(n, std::size_t(a)); }
+void* operator new[](std::size_t n, std::align_val_t a) { return AllocateOrThrow(n, std::size_t(a)); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+
+namespace {
+
+using reliability::ImageList;
+using reliability::ScratchDir;
+using reliability::StoredBytes;
+
+constexpr TAV kUntouched = 0x5eed; // never a live handle: the call must not write it
+
+// The list every call works on: two string labels over 4 x 4 images.
+TAV SourceList() { return ImageList(3, 2, 4, 4, 9); }
+
+// Transform callbacks: each label becomes a vector of its text's size, each
+// item a vector of two of its pixels.
+int32_t LabelToVector(void*, TAVLABEL source, TAVLABEL* result) {
+    uint64_t size = 0;
+    if (TavGetStringLabel(source, nullptr, &size) != 0)
+        return 0;
+    const float value = static_cast<float>(size);
+    *result = TavCreateVectorLabel(&value, 1);
+    return *result != 0;
+}
+
+int32_t ImageToVector(void*, TAVDATA source, TAVDATA* result) {
+    ZTIMAGE image = 0; // borrowed from the item
+    double corners[2] = {0, 0};
+    if (TavGetImageData(source, &image) != 0 || ZtImageGetPixel(image, 0, 0, 0, &corners[0]) != 0 ||
+        ZtImageGetPixel(image, 0, 3, 3, &corners[1]) != 0)
+        return 0;
+    const float values[2] = {static_cast<float>(corners[0]), static_cast<float>(corners[1])};
+    *result = TavCreateVectorData(values, 2);
+    return *result != 0;
+}
+
+// What a call works on, made before the allocations are counted: the source
+// list, an item to add, a scratch folder holding the list stored.
+struct Inputs {
+    TAV source;
+    TAVDATA data;
+    TAVLABEL label;
+    std::string stored; // the source list's file
+    std::string target; // an existing file to store over
+};
+
+struct Case {
+    const char* function;
+    std::vector<int32_t> ownCodes; // besides out of memory, for a failure of its own steps
+    TAV outBefore;            // the out variable's value before the call and after a failure
+    std::function<int32_t(const Inputs& in, TAV* out)> call;
+};
+
+constexpr const char* kKorvu1File = TAV_CORPUS_DIR "/korvu1_import/v1_0_exact";
+
+const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = {
+        {"TavLoad", {TAV_E_FILE}, kUntouched,
+         [](const Inputs& in, TAV* out) { return TavLoad(in.stored.c_str(), out); }},
+        {"TavStore", {TAV_E_FILE}, 0,
+         [](const Inputs& in, TAV*) { return TavStore(in.source, in.target.c_str()); }},
+        // The import gives every failure that is not of the file as "unexpected".
+        {"TavImportFromKorvu", {TAV_E_FILE, TAV_E_FAILURE}, kUntouched,
+         [](const Inputs&, TAV* out) { return TavImportFromKorvu(kKorvu1File, out); }},
+        {"TavAddItem", {}, 0,
+         [](const Inputs& in, TAV*) { return TavAddItem(in.source, in.data, in.label); }},
+        {"TavTransformLabelList", {TAV_E_FAILURE}, 0,
+         [](const Inputs& in, TAV* out) { return TavTransformLabelList(in.source, LabelToVector, nullptr, out); }},
+        {"TavTransformDataList", {TAV_E_FAILURE}, 0,
+         [](const Inputs& in, TAV* out) { return TavTransformDataList(in.source, ImageToVector, nullptr, out); }},
+    };
+    return cases;
+}
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.function; }
+
+class AllocationFailure : public testing::TestWithParam<Case> {};
+
+TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
+    const Case& c = GetParam();
+    ScratchDir dir("tav-allocation", reliability::MemoryFolder());
+    long points = 0;
+    for (long k = 1;; ++k) {
+        TAV source = SourceList();
+        ASSERT_NE(source, 0u);
+        // An existing target, which a failed store must leave as it was.
+        const std::string before = StoredBytes(source, dir.file("source.tav"));
+        ASSERT_EQ(TavStore(source, dir.file("source.tav").c_str()), 0);
+        ASSERT_EQ(TavStore(source, dir.file("target.tav").c_str()), 0);
+
+        ZTIMAGE image = ZtImageCreate(4, 4, 1, ZT_DT_U8);
+        const Inputs in{source, TavCreateImageData(image, 0, 0, 4, 4), TavCreateStringLabel("class new"),
+                        dir.file("source.tav"), dir.file("target.tav")};
+        ZtRelease(image);
+
+        TAV out = c.outBefore;
+        Arm(k);
+        const int32_t rc = c.call(in, &out);
+        const bool reached = Disarm();
+        ZtRelease(in.data);
+        ZtRelease(in.label);
+        if (rc == 0) {
+            if (out != c.outBefore)
+                ZtRelease(out);
+        } else {
+            EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0)
+                << c.function << " gave " << std::hex << rc << " at allocation " << std::dec << k;
+            EXPECT_EQ(out, c.outBefore) << c.function << ", allocation " << k;
+            EXPECT_EQ(reliability::ReadFile(dir.file("target.tav")), before) << c.function << ", allocation " << k;
+        }
+        // Only a successful add changes the list.
+        if (rc != 0 || std::string(c.function) != "TavAddItem") {
+            EXPECT_EQ(StoredBytes(source, dir.file("check.tav")), before) << c.function << ", allocation " << k;
+        }
+        ZtRelease(source);
+        if (!reached) {
+            EXPECT_EQ(rc, 0) << c.function << " fails without a failing allocation";
+            break;
+        }
+        points = k;
+        if (testing::Test::HasFailure())
+            break;
+    }
+    std::printf("%s: %ld allocations, each made to fail once\n", c.function, points);
+    EXPECT_GT(points, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, AllocationFailure, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.function); });
+
+} // namespace
