@@ -17,59 +17,36 @@
 
 namespace {
 
-// Allocations counted since Arm; the one numbered failAt fails.
-long allocations = 0;
-long failAt = 0;
+// Allocations counted since Arm; the one numbered failAt fails. (Aligned
+// forms are left to the runtime: nothing here asks for them.)
+long allocations = 0, failAt = 0;
 bool armed = false;
 
-bool NextAllocationFails() {
-    return armed && ++allocations == failAt;
-}
-
-void Arm(long k) {
-    allocations = 0;
-    failAt = k;
-    armed = true;
-}
+void Arm(long k) { allocations = 0, failAt = k, armed = true; }
 
 // Whether the call reached the failing allocation.
-bool Disarm() {
-    armed = false;
-    return allocations >= failAt;
+bool Disarm() { return armed = false, allocations >= failAt; }
+
+void* Allocate(std::size_t size) {
+    return armed && ++allocations == failAt ? nullptr : std::malloc(size == 0 ? 1 : size);
 }
 
-void* Allocate(std::size_t size, std::size_t alignment) {
-    if (NextAllocationFails())
-        return nullptr;
-    size = size == 0 ? 1 : size;
-    if (alignment <= alignof(std::max_align_t))
-        return std::malloc(size);
-    return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-}
-
-void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
-    void* p = Allocate(size, alignment);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    return p;
+void* AllocateOrThrow(std::size_t size) {
+    if (void* p = Allocate(size))
+        return p;
+    throw std::bad_alloc();
 }
 
 } // namespace
 
-void* operator new(std::size_t n) { return AllocateOrThrow(n, 0); }
-void* operator new[](std::size_t n) { return AllocateOrThrow(n, 0); }
-void* operator new(std::size_t n, std::align_val_t a) { return AllocateOrThrow(n, std::size_t(a)); }
-void* operator new[](std::size_t n, std::align_val_t a) { return AllocateOrThrow(n, std::size_t(a)); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n, 0); }
+void* operator new(std::size_t n) { return AllocateOrThrow(n); }
+void* operator new[](std::size_t n) { return AllocateOrThrow(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -82,26 +59,15 @@ constexpr TAV kUntouched = 0x5eed; // never a live handle: the call must not wri
 // The list every call works on: two string labels over 4 x 4 images.
 TAV SourceList() { return ImageList(3, 2, 4, 4, 9); }
 
-// Transform callbacks: each label becomes a vector of its text's size, each
-// item a vector of two of its pixels.
-int32_t LabelToVector(void*, TAVLABEL source, TAVLABEL* result) {
-    uint64_t size = 0;
-    if (TavGetStringLabel(source, nullptr, &size) != 0)
-        return 0;
-    const float value = static_cast<float>(size);
-    *result = TavCreateVectorLabel(&value, 1);
-    return *result != 0;
+// Transform callbacks that make a vector label or item, themselves allocating.
+int32_t ToVectorLabel(void*, TAVLABEL, TAVLABEL* result) {
+    const float value = 1;
+    return (*result = TavCreateVectorLabel(&value, 1)) != 0;
 }
 
-int32_t ImageToVector(void*, TAVDATA source, TAVDATA* result) {
-    ZTIMAGE image = 0; // borrowed from the item
-    double corners[2] = {0, 0};
-    if (TavGetImageData(source, &image) != 0 || ZtImageGetPixel(image, 0, 0, 0, &corners[0]) != 0 ||
-        ZtImageGetPixel(image, 0, 3, 3, &corners[1]) != 0)
-        return 0;
-    const float values[2] = {static_cast<float>(corners[0]), static_cast<float>(corners[1])};
-    *result = TavCreateVectorData(values, 2);
-    return *result != 0;
+int32_t ToVectorData(void*, TAVDATA, TAVDATA* result) {
+    const float values[2] = {1, 2};
+    return (*result = TavCreateVectorData(values, 2)) != 0;
 }
 
 // What a call works on, made before the allocations are counted: the source
@@ -135,9 +101,9 @@ const std::vector<Case>& Cases() {
         {"TavAddItem", {}, 0,
          [](const Inputs& in, TAV*) { return TavAddItem(in.source, in.data, in.label); }},
         {"TavTransformLabelList", {TAV_E_FAILURE}, 0,
-         [](const Inputs& in, TAV* out) { return TavTransformLabelList(in.source, LabelToVector, nullptr, out); }},
+         [](const Inputs& in, TAV* out) { return TavTransformLabelList(in.source, ToVectorLabel, nullptr, out); }},
         {"TavTransformDataList", {TAV_E_FAILURE}, 0,
-         [](const Inputs& in, TAV* out) { return TavTransformDataList(in.source, ImageToVector, nullptr, out); }},
+         [](const Inputs& in, TAV* out) { return TavTransformDataList(in.source, ToVectorData, nullptr, out); }},
     };
     return cases;
 }
@@ -151,13 +117,13 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
     ScratchDir dir("tav-allocation", reliability::MemoryFolder());
     long points = 0;
     for (long k = 1;; ++k) {
+        SCOPED_TRACE(testing::Message() << c.function << ", allocation " << k);
         TAV source = SourceList();
         ASSERT_NE(source, 0u);
-        // An existing target, which a failed store must leave as it was.
+        // The target exists: a failed store must leave it as it was.
         const std::string before = StoredBytes(source, dir.file("source.tav"));
         ASSERT_EQ(TavStore(source, dir.file("source.tav").c_str()), 0);
         ASSERT_EQ(TavStore(source, dir.file("target.tav").c_str()), 0);
-
         ZTIMAGE image = ZtImageCreate(4, 4, 1, ZT_DT_U8);
         const Inputs in{source, TavCreateImageData(image, 0, 0, 4, 4), TavCreateStringLabel("class new"),
                         dir.file("source.tav"), dir.file("target.tav")};
@@ -169,22 +135,19 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
         const bool reached = Disarm();
         ZtRelease(in.data);
         ZtRelease(in.label);
-        if (rc == 0) {
-            if (out != c.outBefore)
-                ZtRelease(out);
-        } else {
-            EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0)
-                << c.function << " gave " << std::hex << rc << " at allocation " << std::dec << k;
-            EXPECT_EQ(out, c.outBefore) << c.function << ", allocation " << k;
-            EXPECT_EQ(reliability::ReadFile(dir.file("target.tav")), before) << c.function << ", allocation " << k;
+        if (rc == 0 && out != c.outBefore)
+            ZtRelease(out);
+        if (rc != 0) {
+            EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0) << std::hex << rc;
+            EXPECT_EQ(out, c.outBefore);
+            EXPECT_EQ(reliability::ReadFile(in.target), before);
         }
         // Only a successful add changes the list.
-        if (rc != 0 || std::string(c.function) != "TavAddItem") {
-            EXPECT_EQ(StoredBytes(source, dir.file("check.tav")), before) << c.function << ", allocation " << k;
-        }
+        const bool added = rc == 0 && std::string(c.function) == "TavAddItem";
+        EXPECT_TRUE(added || StoredBytes(source, dir.file("check.tav")) == before);
         ZtRelease(source);
         if (!reached) {
-            EXPECT_EQ(rc, 0) << c.function << " fails without a failing allocation";
+            EXPECT_EQ(rc, 0) << "fails without a failing allocation";
             break;
         }
         points = k;

@@ -33,22 +33,13 @@ int Rounds() {
 #endif
 }
 
-// Memory-backed by default, so that many rounds fit in a few seconds;
-// TAV_CRASH_DIR runs them on a disk.
-std::filesystem::path Folder() {
-    const char* folder = std::getenv("TAV_CRASH_DIR");
-    return folder != nullptr ? folder : reliability::MemoryFolder();
-}
-
 // Removes the temporary files a killed store left and says how many there were.
 int RemoveLeftovers(const ScratchDir& dir) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with(".tav-") && name.ends_with(".tmp")) {
-            std::filesystem::remove(entry.path());
-            ++count;
-        }
+        if (name.starts_with(".tav-") && name.ends_with(".tmp"))
+            count += std::filesystem::remove(entry.path()) ? 1 : 0;
     }
     return count;
 }
@@ -79,16 +70,15 @@ pid_t StartStoring(const TAV lists[2], int first, const std::string& path, int s
 }
 
 TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
-    ScratchDir dir("tav-crash", Folder());
+    // Memory-backed unless TAV_CRASH_DIR names a folder on a disk.
+    const char* folder = std::getenv("TAV_CRASH_DIR");
+    ScratchDir dir("tav-crash", folder != nullptr ? folder : reliability::MemoryFolder());
     // Few large images: a file of 190 KB whose store takes long enough for
     // kills to land inside it, and a child that starts fast.
     constexpr int kItems = 20;
     TAV lists[2] = {ImageList(kItems, 7, 96, 96, 1), ImageList(kItems, 7, 96, 96, 2)};
-    ASSERT_NE(lists[0], 0u);
-    ASSERT_NE(lists[1], 0u);
     const std::string stored[2] = {StoredBytes(lists[0], dir.file("a")), StoredBytes(lists[1], dir.file("b"))};
-    ASSERT_FALSE(stored[0].empty());
-    ASSERT_NE(stored[0], stored[1]);
+    ASSERT_TRUE(!stored[0].empty() && !stored[1].empty() && stored[0] != stored[1]);
     const std::string path = dir.file("list.tav");
     ASSERT_EQ(TavStore(lists[0], path.c_str()), 0);
 
@@ -98,8 +88,8 @@ TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     const pid_t timed = StartStoring(lists, 1, path, 2);
     ASSERT_GT(timed, 0);
     ASSERT_EQ(::waitpid(timed, nullptr, 0), timed);
-    const long window = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
-                            .count();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const long window = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
     std::mt19937 random(14);
     std::uniform_int_distribution<long> delay(0, window);
     int found[2] = {0, 0}, killedMidStore = 0, leftovers = 0;

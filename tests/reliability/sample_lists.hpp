@@ -39,8 +39,6 @@ inline std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// `items` w x h 8-bit images under `labels` string labels, pixels drawn from
-// `seed`; 0 if any step fails.
 // The list holds references of its own to the types it is made with.
 inline TAV ListOf(TAVLABELTYPE labelType, TAVDATATYPE dataType) {
     TAV list = TavCreate(labelType, dataType);
@@ -49,6 +47,8 @@ inline TAV ListOf(TAVLABELTYPE labelType, TAVDATATYPE dataType) {
     return list;
 }
 
+// `items` w x h 8-bit images under `labels` string labels ("class 0", ...),
+// pixels drawn from `seed`; 0 if any step fails.
 inline TAV ImageList(int items, int labels, int w, int h, int seed) {
     TAV list = ListOf(TavCreateLabelTypeString(), TavCreateDataTypeImage(w, h, 1, ZT_DT_U8, 0, 0, w, h, 0, 0));
     for (int i = 0; list != 0 && i < items; ++i) {
@@ -60,20 +60,6 @@ inline TAV ImageList(int items, int labels, int w, int h, int seed) {
         const int32_t rc = TavAddNamedImageItem(list, name.c_str(), image, 0, 0);
         ZtRelease(image);
         if (rc != 0) {
-            ZtRelease(list);
-            list = 0;
-        }
-    }
-    return list;
-}
-
-// A list of `items` two-element vectors under `labels` vector labels.
-inline TAV VectorList(int items, int labels, int seed) {
-    TAV list = ListOf(TavCreateLabelTypeFloatVector(1), TavCreateDataTypeFloatVector(2));
-    for (int i = 0; list != 0 && i < items; ++i) {
-        const float label = static_cast<float>(i % labels);
-        const float values[2] = {static_cast<float>(i + seed), 0.5f * static_cast<float>(i)};
-        if (TavAddRegressionVectorItem(list, &label, 1, values, 2) != 0) {
             ZtRelease(list);
             list = 0;
         }
