@@ -10,8 +10,7 @@ if(SANITIZE)
 endif()
 
 # Without LD_LIBRARY_PATH, the installed tool and a program linked with only
-# -ltav and a run path to the prefix find every library (and libtav the
-# image library it opens at run time) through their own run paths.
+# -ltav find every library (libtav the image library too) by their run paths.
 unset(ENV{LD_LIBRARY_PATH})
 file(WRITE ${WORK}/images/a/one.pgm "P2 2 2 255 0 64 128 255\n")
 file(WRITE ${WORK}/images/a/two.pgm "P2 2 2 255 0 64 128 255\n")

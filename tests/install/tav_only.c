@@ -1,7 +1,5 @@
-/* Linked with nothing but -ltav: loads a list of two equal images (made by the
- * installed tool), compares them, which looks up the image library's
- * functions at run time, and releases the list through the release function
- * libtav's own dependencies bring in. */
+/* Linked with only -ltav: loads the tool's list of two equal images and
+ * compares them, which opens the image library at run time. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>

@@ -1,8 +1,6 @@
-// Every allocation a call makes fails in turn: the k-th operator new of the
-// call throws (or returns null) for k = 1, 2, ... until the call makes fewer
-// than k. Each failing call must return out of memory or a code of its own,
-// leave the caller's out variable as documented and the source list as it
-// was, and (in the sanitizer build) leak nothing.
+// The k-th operator new of a call fails, for every k the call reaches: it must
+// return out of memory or a code of its own, leave its out variable and the
+// source list as they were, and (in the sanitizer build) leak nothing.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +15,7 @@
 
 namespace {
 
-// Allocations counted since Arm; the one numbered failAt fails. (Aligned
-// forms are left to the runtime: nothing here asks for them.)
+// Allocations counted since Arm; the one numbered failAt fails.
 long allocations = 0, failAt = 0;
 bool armed = false;
 
@@ -50,14 +47,9 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-using reliability::ImageList;
-using reliability::ScratchDir;
-using reliability::StoredBytes;
+using namespace reliability;
 
 constexpr TAV kUntouched = 0x5eed; // never a live handle: the call must not write it
-
-// The list every call works on: two string labels over 4 x 4 images.
-TAV SourceList() { return ImageList(3, 2, 4, 4, 9); }
 
 // Transform callbacks that make a vector label or item, themselves allocating.
 int32_t ToVectorLabel(void*, TAVLABEL, TAVLABEL* result) {
@@ -70,20 +62,19 @@ int32_t ToVectorData(void*, TAVDATA, TAVDATA* result) {
     return (*result = TavCreateVectorData(values, 2)) != 0;
 }
 
-// What a call works on, made before the allocations are counted: the source
-// list, an item to add, a scratch folder holding the list stored.
+// What a call works on, made before the count starts: the source list, an
+// item to add, the list's file, an existing file to store over.
 struct Inputs {
     TAV source;
     TAVDATA data;
     TAVLABEL label;
-    std::string stored; // the source list's file
-    std::string target; // an existing file to store over
+    std::string stored, target;
 };
 
 struct Case {
     const char* function;
     std::vector<int32_t> ownCodes; // besides out of memory, for a failure of its own steps
-    TAV outBefore;            // the out variable's value before the call and after a failure
+    TAV outBefore; // the out variable's value before the call and after a failure
     std::function<int32_t(const Inputs& in, TAV* out)> call;
 };
 
@@ -108,18 +99,15 @@ const std::vector<Case>& Cases() {
     return cases;
 }
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.function; }
-
 class AllocationFailure : public testing::TestWithParam<Case> {};
 
 TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
     const Case& c = GetParam();
-    ScratchDir dir("tav-allocation", reliability::MemoryFolder());
+    ScratchDir dir("tav-allocation");
     long points = 0;
     for (long k = 1;; ++k) {
         SCOPED_TRACE(testing::Message() << c.function << ", allocation " << k);
-        TAV source = SourceList();
-        ASSERT_NE(source, 0u);
+        TAV source = ImageList(3, 2, 4, 4, 9); // two string labels over 4 x 4 images
         // The target exists: a failed store must leave it as it was.
         const std::string before = StoredBytes(source, dir.file("source.tav"));
         ASSERT_EQ(TavStore(source, dir.file("source.tav").c_str()), 0);
@@ -133,14 +121,13 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
         Arm(k);
         const int32_t rc = c.call(in, &out);
         const bool reached = Disarm();
-        ZtRelease(in.data);
-        ZtRelease(in.label);
+        ZtRelease(in.data), ZtRelease(in.label);
         if (rc == 0 && out != c.outBefore)
             ZtRelease(out);
-        if (rc != 0) {
+        else if (rc != 0) {
             EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0) << std::hex << rc;
             EXPECT_EQ(out, c.outBefore);
-            EXPECT_EQ(reliability::ReadFile(in.target), before);
+            EXPECT_EQ(ReadFile(in.target), before);
         }
         // Only a successful add changes the list.
         const bool added = rc == 0 && std::string(c.function) == "TavAddItem";

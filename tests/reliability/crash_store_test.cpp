@@ -1,6 +1,5 @@
-// A process killed while it stores a list over an existing file leaves the
-// complete old file or the complete new one at the path, never a mix, and at
-// most its temporary file beside it.
+// A process killed while storing over a file leaves the complete old or new
+// file at the path, and at most its temporary file beside it.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,13 +16,9 @@
 
 namespace {
 
-using reliability::ImageList;
-using reliability::ReadFile;
-using reliability::ScratchDir;
-using reliability::StoredBytes;
+using namespace reliability;
 
-// TAV_CRASH_ROUNDS asks for a longer run. Forking a sanitized process costs
-// far more, so the sanitizer build makes fewer rounds.
+// TAV_CRASH_ROUNDS asks for more; forking costs far more under the sanitizers.
 int Rounds() {
     const char* rounds = std::getenv("TAV_CRASH_ROUNDS");
 #if defined(__SANITIZE_ADDRESS__)
@@ -36,7 +31,7 @@ int Rounds() {
 // Removes the temporary files a killed store left and says how many there were.
 int RemoveLeftovers(const ScratchDir& dir) {
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
         const std::string name = entry.path().filename().string();
         if (name.starts_with(".tav-") && name.ends_with(".tmp"))
             count += std::filesystem::remove(entry.path()) ? 1 : 0;
@@ -44,21 +39,17 @@ int RemoveLeftovers(const ScratchDir& dir) {
     return count;
 }
 
-// Forks a child that stores the lists in turn over `path`, starting with the
-// one not there now, for `stores` stores (0: until killed); returns once the
-// child has begun, with its id.
+// Forks a child storing the lists in turn over `path`, from `first`, `stores`
+// times (0: until killed); returns its id once it has begun.
 pid_t StartStoring(const TAV lists[2], int first, const std::string& path, int stores) {
     int ready[2];
     if (::pipe(ready) != 0)
         return -1;
     const pid_t child = ::fork();
     if (child == 0) {
-        ::close(ready[0]);
-        const char go = 1;
-        if (::write(ready[1], &go, 1) != 1)
-            ::_exit(1);
-        for (int next = first, n = 0; stores == 0 || n < stores; next = 1 - next, ++n)
-            TavStore(lists[next], path.c_str());
+        if (::write(ready[1], "", 1) == 1)
+            for (int next = first, n = 0; stores == 0 || n < stores; next = 1 - next, ++n)
+                TavStore(lists[next], path.c_str());
         ::_exit(0);
     }
     ::close(ready[1]);
@@ -72,9 +63,8 @@ pid_t StartStoring(const TAV lists[2], int first, const std::string& path, int s
 TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     // Memory-backed unless TAV_CRASH_DIR names a folder on a disk.
     const char* folder = std::getenv("TAV_CRASH_DIR");
-    ScratchDir dir("tav-crash", folder != nullptr ? folder : reliability::MemoryFolder());
-    // Few large images: a file of 190 KB whose store takes long enough for
-    // kills to land inside it, and a child that starts fast.
+    ScratchDir dir("tav-crash", folder != nullptr ? folder : MemoryFolder());
+    // Few large images: a store long enough for kills to land inside it.
     constexpr int kItems = 20;
     TAV lists[2] = {ImageList(kItems, 7, 96, 96, 1), ImageList(kItems, 7, 96, 96, 2)};
     const std::string stored[2] = {StoredBytes(lists[0], dir.file("a")), StoredBytes(lists[1], dir.file("b"))};
@@ -82,8 +72,7 @@ TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     const std::string path = dir.file("list.tav");
     ASSERT_EQ(TavStore(lists[0], path.c_str()), 0);
 
-    // Two stores in a child, as the rounds will make them, set the window in
-    // which kills fall: anywhere in the first store (new over old) or the second.
+    // Kills fall anywhere in the time a child takes for two stores.
     const auto start = std::chrono::steady_clock::now();
     const pid_t timed = StartStoring(lists, 1, path, 2);
     ASSERT_GT(timed, 0);
@@ -105,8 +94,7 @@ TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
         const int which = bytes == stored[0] ? 0 : bytes == stored[1] ? 1 : -1;
         ASSERT_NE(which, -1) << "round " << round << ": " << bytes.size() << " bytes match neither list";
         ++found[which];
-        if (which != last) {
-            // The same bytes load the same way; a changed file is loaded again.
+        if (which != last) { // the same bytes load the same way
             TAV loaded = 0;
             ASSERT_EQ(TavLoad(path.c_str(), &loaded), 0) << "round " << round;
             EXPECT_EQ(TavGetNumDataEntries(loaded), kItems);
@@ -123,8 +111,7 @@ TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     // Kills that never land mid-store, or never after a store, prove nothing.
     EXPECT_GT(killedMidStore, rounds / 4);
     EXPECT_GT(std::min(found[0], found[1]), rounds / 10);
-    ZtRelease(lists[0]);
-    ZtRelease(lists[1]);
+    ZtRelease(lists[0]), ZtRelease(lists[1]);
 }
 
 } // namespace
