@@ -2,33 +2,15 @@
 // which picks PNG or PGM/PPM by the contents and reads from a path.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "failure.hpp"
 #include "image_file.hpp"
-
-namespace {
-
-const std::string& InputPath() {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / ("tav-fuzz-image-" + std::to_string(getpid()))).string();
-    return path;
-}
-
-} // namespace
+#include "input_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = InputPath();
-    std::remove(path.c_str());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return 0;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written)
+    const std::string path = fuzz::WriteInputFile("tav-fuzz-image-", "", data, size);
+    if (path.empty())
         return 0;
     try {
         const tavtool::Raster r = tavtool::read_image_file(path);
