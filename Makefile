@@ -2,11 +2,12 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz fuzz-smoke install clean mutate test-ratio
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan demo bench fuzz fuzz-smoke install clean mutate test-ratio
 
 all: build
 
@@ -28,9 +29,18 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# Every test, in a normal build and in a sanitizer build, then the fuzz
-# targets briefly over their seed corpora.
-test: test-normal test-asan fuzz-smoke
+# The library and its threads test only, under ThreadSanitizer.
+build-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_SANITIZE_THREAD=ON -DTAV_BUILD_BENCH=OFF \
+	  -DTAV_BUILD_PYTHON=OFF $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_reliability_threads
+
+test-tsan: build-tsan
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -R reliability_threads
+
+# Every test, in a normal build and in a sanitizer build, the threads test
+# under ThreadSanitizer, then the fuzz targets briefly over their seed corpora.
+test: test-normal test-asan test-tsan fuzz-smoke
 
 demo: build
 	scripts/demo.sh $(BUILD)
@@ -67,4 +77,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -1,5 +1,14 @@
 include(CMakePackageConfigHelpers)
 
+# Installed binaries find the libraries beside or below themselves, wherever
+# the prefix is moved: libtav finds libztcimg and libztbase (also when it opens
+# the image library by name at run time), the tool finds libtav.
+set_target_properties(ztbase ztcimg tav PROPERTIES INSTALL_RPATH "$ORIGIN")
+if(TARGET tav_tool)
+  file(RELATIVE_PATH TAV_BIN_TO_LIB /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
+  set_target_properties(tav_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${TAV_BIN_TO_LIB}")
+endif()
+
 install(TARGETS ztbase ztcimg tav EXPORT tavTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -21,7 +21,10 @@
  *    Texts are returned with their terminating zero counted in the size.
  *  - Narrow texts are in the calling thread's locale codeset (label creation
  *    takes UTF-8); wide texts are UTF-16.
- *  - A list and its items must not be used from two threads at once.
+ *  - Threads: handles may be made, used and released from any thread. Several
+ *    threads may read one list and its items at once while no thread changes
+ *    it; a change (adding, deleting, setting) needs the list to itself.
+ *    Separate lists may be used in separate threads freely.
  */
 #ifndef TAV_TAV_H
 #define TAV_TAV_H

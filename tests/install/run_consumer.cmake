@@ -8,6 +8,26 @@ set(flags)
 if(SANITIZE)
   set(flags -fsanitize=address,undefined)
 endif()
+
+# Without LD_LIBRARY_PATH, the installed tool and a program linked with only
+# -ltav find every library (libtav the image library too) by their run paths.
+unset(ENV{LD_LIBRARY_PATH})
+file(WRITE ${WORK}/images/a/one.pgm "P2 2 2 255 0 64 128 255\n")
+file(WRITE ${WORK}/images/a/two.pgm "P2 2 2 255 0 64 128 255\n")
+execute_process(COMMAND ${WORK}/prefix/bin/tav create-from-dir ${WORK}/images ${WORK}/two.tav --size 2x2
+  RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "the installed tool failed without LD_LIBRARY_PATH: ${rc}")
+endif()
+execute_process(COMMAND ${CC} -std=c11 -Wall -Wextra -Werror ${flags} ${CMAKE_CURRENT_LIST_DIR}/tav_only.c
+    -I ${WORK}/prefix/include -L ${WORK}/prefix/lib -ltav -Wl,-rpath,${WORK}/prefix/lib -o ${WORK}/tav_only
+  RESULT_VARIABLE rc)
+if(NOT rc)
+  execute_process(COMMAND ${WORK}/tav_only ${WORK}/two.tav RESULT_VARIABLE rc)
+endif()
+if(rc)
+  message(FATAL_ERROR "a program linked with only -ltav failed without LD_LIBRARY_PATH: ${rc}")
+endif()
 execute_process(COMMAND ${CC} -std=c11 -Wall -Wextra -Werror ${flags} ${SOURCE}
     -I ${WORK}/prefix/include -L ${WORK}/prefix/lib -ltav -lztcimg -lztbase -o ${WORK}/consumer
   RESULT_VARIABLE rc)

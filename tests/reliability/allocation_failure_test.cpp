@@ -1,0 +1,151 @@
+// The k-th operator new of a call fails, for every k the call reaches: it must
+// return out of memory or a code of its own, leave its out variable and the
+// source list as they were, and (in the sanitizer build) leak nothing.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sample_lists.hpp"
+
+namespace {
+
+// Allocations counted since Arm; the one numbered failAt fails.
+long allocations = 0, failAt = 0;
+bool armed = false;
+
+void Arm(long k) { allocations = 0, failAt = k, armed = true; }
+
+// Whether the call reached the failing allocation.
+bool Disarm() { return armed = false, allocations >= failAt; }
+
+void* Allocate(std::size_t size) {
+    return armed && ++allocations == failAt ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
+
+void* AllocateOrThrow(std::size_t size) {
+    if (void* p = Allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t n) { return AllocateOrThrow(n); }
+void* operator new[](std::size_t n) { return AllocateOrThrow(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace reliability;
+
+constexpr TAV kUntouched = 0x5eed; // never a live handle: the call must not write it
+
+// Transform callbacks that make a vector label or item, themselves allocating.
+int32_t ToVectorLabel(void*, TAVLABEL, TAVLABEL* result) {
+    const float value = 1;
+    return (*result = TavCreateVectorLabel(&value, 1)) != 0;
+}
+
+int32_t ToVectorData(void*, TAVDATA, TAVDATA* result) {
+    const float values[2] = {1, 2};
+    return (*result = TavCreateVectorData(values, 2)) != 0;
+}
+
+// What a call works on, made before the count starts: the source list, an
+// item to add, the list's file, an existing file to store over.
+struct Inputs {
+    TAV source;
+    TAVDATA data;
+    TAVLABEL label;
+    std::string stored, target;
+};
+
+struct Case {
+    const char* function;
+    std::vector<int32_t> ownCodes; // besides out of memory, for a failure of its own steps
+    TAV outBefore; // the out variable's value before the call and after a failure
+    std::function<int32_t(const Inputs& in, TAV* out)> call;
+};
+
+constexpr const char* kKorvu1File = TAV_CORPUS_DIR "/korvu1_import/v1_0_exact";
+
+const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = {
+        {"TavLoad", {TAV_E_FILE}, kUntouched,
+         [](const Inputs& in, TAV* out) { return TavLoad(in.stored.c_str(), out); }},
+        {"TavStore", {TAV_E_FILE}, 0,
+         [](const Inputs& in, TAV*) { return TavStore(in.source, in.target.c_str()); }},
+        // The import gives every failure that is not of the file as "unexpected".
+        {"TavImportFromKorvu", {TAV_E_FILE, TAV_E_FAILURE}, kUntouched,
+         [](const Inputs&, TAV* out) { return TavImportFromKorvu(kKorvu1File, out); }},
+        {"TavAddItem", {}, 0,
+         [](const Inputs& in, TAV*) { return TavAddItem(in.source, in.data, in.label); }},
+        {"TavTransformLabelList", {TAV_E_FAILURE}, 0,
+         [](const Inputs& in, TAV* out) { return TavTransformLabelList(in.source, ToVectorLabel, nullptr, out); }},
+        {"TavTransformDataList", {TAV_E_FAILURE}, 0,
+         [](const Inputs& in, TAV* out) { return TavTransformDataList(in.source, ToVectorData, nullptr, out); }},
+    };
+    return cases;
+}
+
+class AllocationFailure : public testing::TestWithParam<Case> {};
+
+TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
+    const Case& c = GetParam();
+    ScratchDir dir("tav-allocation");
+    long points = 0;
+    for (long k = 1;; ++k) {
+        SCOPED_TRACE(testing::Message() << c.function << ", allocation " << k);
+        TAV source = ImageList(3, 2, 4, 4, 9); // two string labels over 4 x 4 images
+        // The target exists: a failed store must leave it as it was.
+        const std::string before = StoredBytes(source, dir.file("source.tav"));
+        ASSERT_EQ(TavStore(source, dir.file("source.tav").c_str()), 0);
+        ASSERT_EQ(TavStore(source, dir.file("target.tav").c_str()), 0);
+        ZTIMAGE image = ZtImageCreate(4, 4, 1, ZT_DT_U8);
+        const Inputs in{source, TavCreateImageData(image, 0, 0, 4, 4), TavCreateStringLabel("class new"),
+                        dir.file("source.tav"), dir.file("target.tav")};
+        ZtRelease(image);
+
+        TAV out = c.outBefore;
+        Arm(k);
+        const int32_t rc = c.call(in, &out);
+        const bool reached = Disarm();
+        ZtRelease(in.data), ZtRelease(in.label);
+        if (rc == 0 && out != c.outBefore)
+            ZtRelease(out);
+        else if (rc != 0) {
+            EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0) << std::hex << rc;
+            EXPECT_EQ(out, c.outBefore);
+            EXPECT_EQ(ReadFile(in.target), before);
+        }
+        // Only a successful add changes the list.
+        const bool added = rc == 0 && std::string(c.function) == "TavAddItem";
+        EXPECT_TRUE(added || StoredBytes(source, dir.file("check.tav")) == before);
+        ZtRelease(source);
+        if (!reached) {
+            EXPECT_EQ(rc, 0) << "fails without a failing allocation";
+            break;
+        }
+        points = k;
+        if (testing::Test::HasFailure())
+            break;
+    }
+    std::printf("%s: %ld allocations, each made to fail once\n", c.function, points);
+    EXPECT_GT(points, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, AllocationFailure, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.function); });
+
+} // namespace

@@ -1,0 +1,71 @@
+// What is safe across threads, run under ThreadSanitizer by `make test`.
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sample_lists.hpp"
+
+namespace {
+
+using namespace reliability;
+
+
+constexpr int kThreads = 4;
+
+template <class Work> void InThreads(Work work) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back(work, t);
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+// Readers of one list, each storing it too, while the others drop references
+// of their own to it.
+TEST(Threads, ReadOneSharedList) {
+    ScratchDir dir("tav-threads-read");
+    TAV list = ImageList(12, 3, 4, 4, 5);
+    const std::string stored = StoredBytes(list, dir.file("list.tav"));
+    std::atomic<int> wrong{0};
+    InThreads([&](int t) {
+        ZtAddRef(list);
+        for (int round = 0; round < 50; ++round) {
+            for (int32_t i = 0; i < TavGetNumDataEntries(list); ++i) {
+                TAVDATA data = TavGetData(list, i);
+                TAVLABEL label = TavGetLabel(list, TavGetLabelIndex(list, TavGetLabelReference(data, 0)));
+                uint64_t size = 0;
+                wrong += TavCompareData(data, TavGetData(list, i)) != 0 ||
+                         TavGetStringLabel(label, nullptr, &size) != 0 || size != 8;
+            }
+        }
+        wrong += StoredBytes(list, dir.file(std::to_string(t))) != stored;
+        ZtRelease(list);
+    });
+    EXPECT_EQ(wrong, 0);
+    ZtRelease(list);
+}
+
+// Builders of lists of their own, each storing and loading them, and releasing
+// handles while the others use theirs: a released handle is dead at once.
+TEST(Threads, BuildStoreAndLoadOwnLists) {
+    ScratchDir dir("tav-threads-own");
+    std::atomic<int> wrong{0};
+    InThreads([&](int t) {
+        const std::string path = dir.file(std::to_string(t));
+        for (int round = 0; round < 10; ++round) {
+            TAV list = ImageList(8, 3, 4, 4, t * 100 + round), loaded = 0;
+            const std::string stored = StoredBytes(list, path);
+            wrong += stored.empty() || TavStore(list, path.c_str()) != 0 || TavLoad(path.c_str(), &loaded) != 0 ||
+                     StoredBytes(loaded, path + ".again") != stored;
+            ZtRelease(loaded);
+            ZtRelease(list);
+            wrong += ZtIsObject(list) != 0;
+        }
+    });
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
