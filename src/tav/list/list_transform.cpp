@@ -119,6 +119,15 @@ SharedHandle<ITavDataType> DataTypeFor(const ITavData& data) {
     return type;
 }
 
+// An item the target refuses is left out, as a single add would refuse it;
+// running out of memory ends the transform, so that a list missing items is
+// never handed back as a success.
+void AddMappedItem(CSampleImageListBase& target, const SharedHandle<ITavData>& data,
+                   const SharedHandle<ITavLabel>& label) {
+    if (AddItemAsExported(target, data, label) == ErrOutOfMemory)
+        frame::fail(ErrOutOfMemory);
+}
+
 void TransformLabels(CSampleImageListBase& source, const Mapping<ITavLabel>& map, ZTHANDLE& out,
                      const ListMaker& makeList) {
     if (source.LabelCount() < 1)
@@ -146,7 +155,7 @@ void TransformLabels(CSampleImageListBase& source, const Mapping<ITavLabel>& map
             mapped = std::move(*result);
         }
         for (std::size_t r = 0; r < label->DataReferences().size(); ++r)
-            AddItemAsExported(target.list(), DataReferenceAsExported(*label, r), mapped);
+            AddMappedItem(target.list(), DataReferenceAsExported(*label, r), mapped);
     }
     target.complete();
 }
@@ -176,7 +185,7 @@ void TransformData(CSampleImageListBase& source, const Mapping<ITavData>& map, Z
                 frame::fail(ErrFailure);
             mapped = std::move(*result);
         }
-        AddItemAsExported(target.list(), mapped, item->Label());
+        AddMappedItem(target.list(), mapped, item->Label());
     }
     target.complete();
 }
