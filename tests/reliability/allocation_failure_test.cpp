@@ -122,8 +122,14 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
         const int32_t rc = c.call(in, &out);
         const bool reached = Disarm();
         ZtRelease(in.data), ZtRelease(in.label);
-        if (rc == 0 && out != c.outBefore)
+        if (rc == 0 && out != c.outBefore) {
+            // A list handed back as a success holds every item, even when
+            // an allocation failed on the way.
+            if (std::string(c.function) != "TavImportFromKorvu") {
+                EXPECT_EQ(TavGetNumDataEntries(out), TavGetNumDataEntries(source));
+            }
             ZtRelease(out);
+        }
         else if (rc != 0) {
             EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0) << std::hex << rc;
             EXPECT_EQ(out, c.outBefore);
