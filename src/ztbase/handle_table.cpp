@@ -1,6 +1,5 @@
 #include "handle_table.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "handle_codec.hpp"
@@ -34,10 +33,8 @@ ZTHANDLE CHandleTable::Create(void* storage) noexcept {
             return 0;
         index = static_cast<uint32_t>(slots_.size());
         try {
-            // Room for every slot in the free list, so recycling never
-            // allocates; grown by doubling, as the slots are.
-            if (free_.capacity() < slots_.size() + 1)
-                free_.reserve(std::max<std::size_t>(2 * free_.capacity(), slots_.size() + 1));
+            // Room for every slot in the free list, so recycling never allocates.
+            free_.reserve(slots_.size() + 1);
             slots_.push_back(Slot{});
         } catch (...) {
             return 0;
