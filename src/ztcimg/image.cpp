@@ -7,6 +7,29 @@
 #include "status.hpp"
 
 namespace ztcimg {
+namespace {
+
+using LinearTable = std::vector<ZTK::ZtLinearEntry>;
+
+// The table for a plane; the table made last on this thread is shared when
+// it fits, since images made one after another (a load) mostly share their
+// geometry. Held weakly, so that no table outlives its images.
+std::shared_ptr<const LinearTable> linear_table(size_t entries, int64_t pixel_bytes, int64_t row_stride) {
+    thread_local std::weak_ptr<const LinearTable> last;
+    if (auto table = last.lock()) {
+        if (table->size() == entries && (entries < 2 || ((*table)[1].x == pixel_bytes && (*table)[1].y == row_stride)))
+            return table;
+    }
+    auto table = std::make_shared<LinearTable>(entries);
+    for (size_t i = 0; i < entries; ++i) {
+        (*table)[i].x = static_cast<int64_t>(i) * pixel_bytes;
+        (*table)[i].y = static_cast<int64_t>(i) * row_stride;
+    }
+    last = table;
+    return table;
+}
+
+} // namespace
 
 std::unique_ptr<CImage> CImage::create(int32_t width, int32_t height, const std::vector<uint32_t>& data_types) {
     if (data_types.empty() || data_types.size() > static_cast<size_t>(kMaxPlanes))
@@ -34,14 +57,8 @@ CImage::CImage(int32_t width, int32_t height, std::vector<CImagePlane> planes)
     : width_(width), height_(height), planes_(std::move(planes)) {
     const size_t entries = static_cast<size_t>(std::max(width_, height_));
     tables_.reserve(planes_.size());
-    for (const CImagePlane& p : planes_) {
-        std::vector<ZTK::ZtLinearEntry> table(entries);
-        for (size_t i = 0; i < entries; ++i) {
-            table[i].x = static_cast<int64_t>(i) * p.format().bytes;
-            table[i].y = static_cast<int64_t>(i) * p.row_stride();
-        }
-        tables_.push_back(std::move(table));
-    }
+    for (const CImagePlane& p : planes_)
+        tables_.push_back(linear_table(entries, p.format().bytes, p.row_stride()));
 }
 
 std::vector<uint32_t> CImage::data_types() const {
@@ -108,7 +125,7 @@ int32_t CImage::GetLinearAccess(int32_t plane, void** base, const ZTK::ZtLinearE
     if (!has_plane(plane) || base == nullptr || table == nullptr)
         return kInvalidArgument;
     *base = planes_[static_cast<size_t>(plane)].origin();
-    *table = tables_[static_cast<size_t>(plane)].data();
+    *table = tables_[static_cast<size_t>(plane)]->data();
     return kOk;
 }
 

@@ -51,8 +51,9 @@ private:
     int32_t width_;
     int32_t height_;
     std::vector<CImagePlane> planes_;
-    // One linear-access table per plane, max(width, height) entries each.
-    std::vector<std::vector<ZTK::ZtLinearEntry>> tables_;
+    // One linear-access table per plane, max(width, height) entries each;
+    // never written after construction, so images of one geometry share it.
+    std::vector<std::shared_ptr<const std::vector<ZTK::ZtLinearEntry>>> tables_;
     CoordinateSystem coordinates_;
 };
 

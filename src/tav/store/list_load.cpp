@@ -136,18 +136,26 @@ void read_links(Directory& directory, CSampleImageListBase& list) {
     // can be reserved at their final size.
     std::vector<std::size_t> per_label(labels);
     std::vector<bool> linked(data);
+    std::vector<uint32_t> label_of(data);
     for (std::size_t i = 0; i < pairs.size(); i += 2) {
         const uint32_t l = pairs[i], d = pairs[i + 1];
         // A data entry in two pairs would sit in two labels' references.
         if (l >= labels || d >= data || linked[d])
             corrupt();
         linked[d] = true;
+        label_of[d] = l;
         ++per_label[l];
     }
+    // The references in the order of the pairs need only the items' handles;
+    // the items' own links are set in data order, which walks their objects
+    // once in the order they were made instead of once per label.
     for (std::size_t l = 0; l < labels; ++l)
         list.LabelAt(l)->DataReferences().reserve(per_label[l]);
     for (std::size_t i = 0; i < pairs.size(); i += 2)
-        list.Link(pairs[i], pairs[i + 1]);
+        list.LabelAt(pairs[i])->DataReferences().emplace_back(list.DataAt(pairs[i + 1]).handle());
+    for (std::size_t d = 0; d < data; ++d)
+        if (linked[d])
+            list.DataAt(d)->SetLabelLink(LinkHandle<ITavLabel>(list.LabelAt(label_of[d]).handle()));
 }
 
 void read_excluded(Directory& directory, CSampleImageListBase& list) {

@@ -3,7 +3,7 @@
 namespace vxIO {
 
 namespace {
-constexpr std::size_t stream_buffer_size = 64 * 1024;
+constexpr std::size_t stream_buffer_size = 1024 * 1024;
 }
 
 template <int V>
