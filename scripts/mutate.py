@@ -196,11 +196,14 @@ def main():
     ap.add_argument("--test-timeout", type=int, default=60, help="seconds per ctest test")
     ap.add_argument("--log", help="log file (default BUILD/mutate.log)")
     ap.add_argument("--list", action="store_true", help="print the sampled mutants and stop")
+    ap.add_argument("--only", help="sample only sites in files whose path starts with this (e.g. src/tav/xriff)")
     args = ap.parse_args()
     repo = os.path.abspath(args.repo)
     build = os.path.abspath(args.build or os.path.join(repo, "build-mutate"))
 
     sites = collect_sites(repo)
+    if args.only:
+        sites = [s for s in sites if s[0].startswith(args.only)]
     rng = random.Random(args.seed)
     chosen = rng.sample(sites, min(args.mutants, len(sites)))
     # Kept in sample order: any first part of a run is itself a fixed-seed
