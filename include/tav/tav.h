@@ -22,10 +22,9 @@
  *  - Narrow texts are in the calling thread's locale codeset (label creation
  *    takes UTF-8); wide texts are UTF-16.
  *  - Threads: handles may be made, used and released from any thread. Several
- *    threads may read one list and its items at once while no thread changes
- *    it; a change (adding, deleting, setting) or a store (which prepares
- *    each item's stored form in place) needs the list to itself.
- *    Separate lists may be used in separate threads freely.
+ *    threads may read or store one list and its items at once while no
+ *    thread changes it; a change (adding, deleting, setting) needs the list
+ *    to itself. Separate lists may be used in separate threads freely.
  */
 #ifndef TAV_TAV_H
 #define TAV_TAV_H

@@ -350,8 +350,7 @@ the item does not fit the list's types.)")
         .def_property_readonly("data_type", &List::data, "A tav.ImageType or a tav.VectorType.")
         .def("store", [](List& l, const py::object& path) {
                  std::u16string text = path_text(path);
-                 // Exclusive: storing fills scratch buffers inside the list's objects.
-                 l.change([&](TAV h) { Reports().status(TavStoreW(h, text.c_str()), "TavStoreW"); });
+                 l.read([&](TAV h) { Reports().status(TavStoreW(h, text.c_str()), "TavStoreW"); });
              },
              py::arg("path"), "Writes the list to a file; the file is replaced only once the new one is complete.")
         .def("close", &List::close, "Releases the list; later use raises ValueError.")

@@ -48,6 +48,25 @@ TEST(Threads, ReadOneSharedList) {
     ZtRelease(list);
 }
 
+// Stores of one list at once, each to a file of its own and all to one more:
+// every file holds the list's bytes (the list's items and types are shared
+// by the stores, so nothing of a store may live inside them).
+TEST(Threads, StoreOneSharedList) {
+    ScratchDir dir("tav-threads-store");
+    TAV list = ImageList(12, 3, 4, 4, 6);
+    const std::string stored = StoredBytes(list, dir.file("list.tav"));
+    std::atomic<int> wrong{0};
+    InThreads([&](int t) {
+        const std::string own = dir.file(std::to_string(t)), common = dir.file("common.tav");
+        for (int round = 0; round < 20; ++round)
+            wrong += TavStore(list, own.c_str()) != 0 || ReadFile(own) != stored ||
+                     TavStore(list, common.c_str()) != 0;
+    });
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(ReadFile(dir.file("common.tav")), stored);
+    ZtRelease(list);
+}
+
 // Builders of lists of their own, each storing and loading them, and releasing
 // handles while the others use theirs: a released handle is dead at once.
 TEST(Threads, BuildStoreAndLoadOwnLists) {

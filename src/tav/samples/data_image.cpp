@@ -71,8 +71,9 @@ SharedHandle<ITavData> CDataImage::Clone() const {
 
 void CDataImage::prepare() {
     const uint64_t size = ZtImageStoredSize(image_.handle());
-    stored_.assign(size, 0);
-    if (size == 0 || ZtImageWriteToMemory(image_.handle(), stored_.data(), size) == 0) {
+    std::vector<uint8_t>& stored = vxIO::prepare_buffer();
+    stored.assign(size, 0);
+    if (size == 0 || ZtImageWriteToMemory(image_.handle(), stored.data(), size) == 0) {
         clear();
         throw std::runtime_error("Image Streaming failed");
     }

@@ -1,8 +1,6 @@
 #pragma once
 // An image sample. It holds one reference to an image of its own; clones
 // share that image, so the pixels must never be written through it.
-#include <vector>
-
 #include "tav/frame/interfaces.hpp"
 #include "tav/samples/image_ref.hpp"
 #include "tav/samples/stored_payload.hpp"
@@ -26,18 +24,17 @@ public:
     ZTIMAGE Image() const { return image_.handle(); }
     ZTK::IZtImage& ImageInterface() const { return *image_.get(); }
 
-    // Serialises the image into a buffer of its own; raises
+    // Serialises the image into this thread's prepare buffer; raises
     // std::runtime_error("Image Streaming failed") when the library cannot.
     void prepare() override;
     vxIO::xriff_fixed_string<8> chunk_type() const override { return "ZTIMG9  "; }
     vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return stored_.size(); }
-    const void* chunk_data() const override { return stored_.data(); }
-    void clear() override { std::vector<unsigned char>().swap(stored_); }
+    uint64_t chunk_size() const override { return vxIO::prepare_buffer().size(); }
+    const void* chunk_data() const override { return vxIO::prepare_buffer().data(); }
+    void clear() override { vxIO::release_prepare_buffer(); }
 
 private:
     ImageRef image_;
-    std::vector<unsigned char> stored_;
 };
 
 } // namespace Korvu2::TAV::Objects

@@ -25,9 +25,10 @@ int32_t CDataTypeFloat32Vector::Compare(const ITavDataType& other) const {
 }
 
 void CDataTypeFloat32Vector::prepare() {
-    scratch_.clear();
-    type_words::append(scratch_, static_cast<uint32_t>(kTypeEnum));
-    type_words::append(scratch_, static_cast<uint32_t>(dimension_));
+    std::vector<uint8_t>& scratch = vxIO::prepare_buffer();
+    scratch.clear();
+    type_words::append(scratch, static_cast<uint32_t>(kTypeEnum));
+    type_words::append(scratch, static_cast<uint32_t>(dimension_));
 }
 
 } // namespace Korvu2::TAV::Objects

@@ -58,13 +58,14 @@ int32_t CDataTypeImage::Compare(const ITavDataType& other) const {
 
 void CDataTypeImage::prepare() {
     // Rebuilt from scratch, so preparing twice never doubles the payload.
-    scratch_.clear();
-    scratch_.reserve(kStoredSize);
+    std::vector<uint8_t>& scratch = vxIO::prepare_buffer();
+    scratch.clear();
+    scratch.reserve(kStoredSize);
     for (int32_t word : {kTypeEnum, geometry_.width, geometry_.height, geometry_.planes})
-        type_words::append(scratch_, static_cast<uint32_t>(word));
-    type_words::append(scratch_, geometry_.pixel_data_type);
+        type_words::append(scratch, static_cast<uint32_t>(word));
+    type_words::append(scratch, geometry_.pixel_data_type);
     for (int32_t word : {window_.left, window_.top, window_.right, window_.bottom, window_.origin_x, window_.origin_y})
-        type_words::append(scratch_, static_cast<uint32_t>(word));
+        type_words::append(scratch, static_cast<uint32_t>(word));
 }
 
 } // namespace Korvu2::TAV::Objects

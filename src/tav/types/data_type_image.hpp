@@ -79,14 +79,13 @@ public:
     void prepare() override;
     vxIO::xriff_fixed_string<8> chunk_type() const override { return "DATATYPE"; }
     vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return scratch_.size(); }
-    const void* chunk_data() const override { return scratch_.data(); }
-    void clear() override { scratch_.clear(); }
+    uint64_t chunk_size() const override { return vxIO::prepare_buffer().size(); }
+    const void* chunk_data() const override { return vxIO::prepare_buffer().data(); }
+    void clear() override { vxIO::release_prepare_buffer(); }
 
 private:
     ImageGeometry geometry_;
     FeatureWindow window_;
-    std::vector<uint8_t> scratch_;
 };
 
 } // namespace Korvu2::TAV::Objects

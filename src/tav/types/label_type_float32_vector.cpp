@@ -27,9 +27,10 @@ int32_t CLabelTypeFloat32Vector::Compare(const ITavLabelType& other) const {
 }
 
 void CLabelTypeFloat32Vector::prepare() {
-    scratch_.clear();
-    type_words::append(scratch_, static_cast<uint32_t>(kTypeEnum));
-    type_words::append(scratch_, static_cast<uint32_t>(dimension_));
+    std::vector<uint8_t>& scratch = vxIO::prepare_buffer();
+    scratch.clear();
+    type_words::append(scratch, static_cast<uint32_t>(kTypeEnum));
+    type_words::append(scratch, static_cast<uint32_t>(dimension_));
 }
 
 } // namespace Korvu2::TAV::Objects

@@ -13,8 +13,9 @@ int32_t CLabelTypeString::Compare(const ITavLabelType& other) const {
 }
 
 void CLabelTypeString::prepare() {
-    scratch_.clear();
-    type_words::append(scratch_, static_cast<uint32_t>(kTypeEnum));
+    std::vector<uint8_t>& scratch = vxIO::prepare_buffer();
+    scratch.clear();
+    type_words::append(scratch, static_cast<uint32_t>(kTypeEnum));
 }
 
 } // namespace Korvu2::TAV::Objects

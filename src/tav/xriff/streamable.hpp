@@ -1,6 +1,7 @@
 #pragma once
 // The interface of an object that knows its own stored form as one chunk.
 #include <cstdint>
+#include <vector>
 
 #include "tav/xriff/fixed_string.hpp"
 
@@ -8,7 +9,8 @@ namespace vxIO {
 
 class ixriff_streamable {
 public:
-    // Builds the payload; the pointer and size stay valid until clear().
+    // Builds the payload; the pointer and size stay valid until clear() or
+    // the next prepare() of any object on this thread.
     virtual void prepare() = 0;
     virtual xriff_fixed_string<8> chunk_type() const = 0;
     // All zero when the object has no name of its own.
@@ -21,5 +23,23 @@ public:
 protected:
     ~ixriff_streamable() = default;
 };
+
+// The buffer an object's prepare() builds its payload in: one per thread,
+// not one per object, so that one object (a type shared by several lists, an
+// item of a list) may be stored from several threads at once, and a store of
+// many items reuses one buffer instead of allocating one per item.
+inline std::vector<uint8_t>& prepare_buffer() {
+    thread_local std::vector<uint8_t> buffer;
+    return buffer;
+}
+
+// Empties the buffer after a write; a very large one is given back.
+inline void release_prepare_buffer() {
+    std::vector<uint8_t>& buffer = prepare_buffer();
+    if (buffer.capacity() > (16u << 20))
+        std::vector<uint8_t>().swap(buffer);
+    else
+        buffer.clear();
+}
 
 } // namespace vxIO
