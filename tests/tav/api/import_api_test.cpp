@@ -12,7 +12,6 @@
 
 #include "list_fixture.hpp"
 #include "support/korvu1_writer.hpp"
-#include "support/reports.hpp"
 
 namespace {
 
@@ -88,9 +87,9 @@ TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
         Korvu1File file = FileWith(c.width, c.height);
         file.featureWindow = c.window;
         file.limits = c.limits;
-        tav_test::ReportWatch watch;
+        ReportLog log;
         ASSERT_EQ(Import(file), 0) << c.width << "x" << c.height;
-        EXPECT_TRUE(watch.none());
+        EXPECT_EQ(log.take(), Reports{});
         EXPECT_EQ(image_type_of(TavGetDataType(list_)),
                   std::vector<int64_t>({c.width, c.height, 1, ZT_DT_U8, c.left, c.top, c.windowWidth,
                                         c.windowHeight, c.window[2], c.window[3]}));
@@ -156,10 +155,10 @@ TEST_F(ImportTest, ClassesCommentAndExcludedFlag) {
 TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
     Korvu1File file = FileWith(8, 8, {});
     file.maskImage = TestImageBlob(8, 8);
-    tav_test::ReportWatch watch;
+    ReportLog log;
     ASSERT_EQ(Import(file), 0);
     EXPECT_EQ(list_, 0u);
-    EXPECT_TRUE(watch.none());
+    EXPECT_EQ(log.take(), Reports{});
 
     file.samples = {{"", 0, 0, 0}, {"not an image", 0, 0, 0}};
     ASSERT_EQ(Import(file), 0);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -13,15 +14,14 @@ using namespace list_test;
 
 namespace {
 
-// A callback driven by a std::function (0: the callback fails); counts its
-// calls and remembers every handle it handed over: the transform must
-// release each.
-template <class H>
+// A label or data callback driven by a std::function (0: the callback
+// fails); counts its calls and remembers every handle it handed over: the
+// transform must release each.
 struct Map {
-    std::function<H(H)> map;
+    std::function<ZTHANDLE(ZTHANDLE)> map;
     int calls = 0;
     std::vector<ZTHANDLE> made;
-    static int32_t call(void* context, H source, H* result) {
+    static int32_t call(void* context, ZTHANDLE source, ZTHANDLE* result) {
         auto* self = static_cast<Map*>(context);
         ++self->calls;
         *result = self->map(source);
@@ -30,14 +30,9 @@ struct Map {
         return *result != 0;
     }
     bool all_released() const {
-        for (ZTHANDLE h : made)
-            if (ZtRefCount(h) != -1)
-                return false;
-        return true;
+        return std::all_of(made.begin(), made.end(), [](ZTHANDLE h) { return ZtRefCount(h) == -1; });
     }
 };
-using LabelMap = Map<TAVLABEL>;
-using DataMap = Map<TAVDATA>;
 
 TAVDATA vector_data(float value) { return TavCreateVectorData(&value, 1); }
 
@@ -63,9 +58,9 @@ std::vector<float> values_of_label(TAV list, int32_t labelIndex) {
 
 TEST(TavTransformLabelList, labels_mapped_to_one_value_merge_into_one_class_in_source_label_order) {
     SourceList source;
-    LabelMap map{[](TAVLABEL) { return TavCreateStringLabel("all"); }};
+    Map map{[](TAVLABEL) { return TavCreateStringLabel("all"); }};
     TAV out = 0;
-    ASSERT_EQ(TavTransformLabelList(source.list, &LabelMap::call, &map, &out), 0);
+    ASSERT_EQ(TavTransformLabelList(source.list, &Map::call, &map, &out), 0);
     EXPECT_EQ(map.calls, 3);
     EXPECT_TRUE(map.all_released());
     EXPECT_EQ(ZtRefCount(out), 1);
@@ -88,28 +83,19 @@ TEST(TavTransform, a_failing_callback_leaves_the_caller_without_a_list) {
     for (const Case& c : cases) {
         SourceList source;
         TAV out = 77, seen = 0;
-        LabelMap labels;
-        DataMap data;
-        labels.map = [&](TAVLABEL) -> TAVLABEL {
-            if (labels.calls != c.failAt)
-                return TavCreateStringLabel("x");
+        Map map{[&](ZTHANDLE d) -> ZTHANDLE {
+            if (map.calls != c.failAt)
+                return c.labels ? TavCreateStringLabel("x") : vector_data(data_value(d));
             seen = out;
             return 0;
-        };
-        data.map = [&](TAVDATA d) -> TAVDATA {
-            if (data.calls != c.failAt)
-                return vector_data(data_value(d));
-            seen = out;
-            return 0;
-        };
+        }};
         const char* name = c.labels ? "TavTransformLabelList" : "TavTransformDataList";
         ReportLog log;
-        EXPECT_EQ(c.labels ? TavTransformLabelList(source.list, &LabelMap::call, &labels, &out)
-                           : TavTransformDataList(source.list, &DataMap::call, &data, &out),
+        EXPECT_EQ((c.labels ? TavTransformLabelList : TavTransformDataList)(source.list, &Map::call, &map, &out),
                   TAV_E_FAILURE);
         EXPECT_EQ(log.take(), Reports({{TAV_E_FAILURE, "", name}})) << c.failAt;
         EXPECT_EQ(out, c.failAt == 1 ? 77u : 0u) << c.failAt;
-        EXPECT_TRUE(labels.all_released() && data.all_released()) << c.failAt;
+        EXPECT_TRUE(map.all_released()) << c.failAt;
         if (c.failAt > 1)
             EXPECT_EQ(ZtRefCount(seen), -1) << "the new list was not released";
         EXPECT_EQ(ZtRefCount(source.list), 1);
@@ -121,11 +107,11 @@ TEST(TavTransform, refusals_before_a_list_exists_leave_the_variable_alone) {
     SourceList source;
     Owned owned{{vector_data(1)}};
     const TAVDATA notAList = owned.handles[0];
-    LabelMap toData{[](TAVLABEL) { return vector_data(1); }};
-    LabelMap any{[](TAVLABEL) { return TavCreateStringLabel("x"); }};
-    DataMap anyData{[](TAVDATA) { return vector_data(1); }};
+    Map toData{[](TAVLABEL) { return vector_data(1); }};
+    Map any{[](TAVLABEL) { return TavCreateStringLabel("x"); }};
+    Map anyData{[](TAVDATA) { return vector_data(1); }};
     TAV out = 77;
-    auto labels = [&](TAV list, TavLabelTransform callback, LabelMap* map, TAV* result = nullptr) {
+    auto labels = [&](TAV list, TavLabelTransform callback, Map* map, TAV* result = nullptr) {
         return [=, &out] { return TavTransformLabelList(list, callback, map, result ? result : &out); };
     };
     auto refused = [](int32_t code, const char* name = "TavTransformLabelList") {
@@ -133,16 +119,16 @@ TEST(TavTransform, refusals_before_a_list_exists_leave_the_variable_alone) {
     };
     const int32_t invalid = TAV_E_INVALID_ARGUMENT;
     expect_calls({
-        {"null list", labels(0, &LabelMap::call, &any), invalid, refused(invalid)},
-        {"not a list", labels(notAList, &LabelMap::call, &any), invalid, refused(invalid)},
+        {"null list", labels(0, &Map::call, &any), invalid, refused(invalid)},
+        {"not a list", labels(notAList, &Map::call, &any), invalid, refused(invalid)},
         {"no callback", labels(source.list, nullptr, &any), invalid, refused(invalid)},
-        {"empty", labels(empty.list, &LabelMap::call, &any), TAV_E_EMPTY_LIST, refused(TAV_E_EMPTY_LIST)},
+        {"empty", labels(empty.list, &Map::call, &any), TAV_E_EMPTY_LIST, refused(TAV_E_EMPTY_LIST)},
         // A result of another family gives no label type; it is released.
-        {"data as label", labels(source.list, &LabelMap::call, &toData), TAV_E_INCOMPATIBLE,
+        {"data as label", labels(source.list, &Map::call, &toData), TAV_E_INCOMPATIBLE,
          refused(TAV_E_INCOMPATIBLE)},
-        {"null result", [&] { return TavTransformLabelList(source.list, &LabelMap::call, &any, nullptr); }, invalid,
+        {"null result", [&] { return TavTransformLabelList(source.list, &Map::call, &any, nullptr); }, invalid,
          refused(invalid)},
-        {"empty data", [&] { return TavTransformDataList(empty.list, &DataMap::call, &anyData, &out); },
+        {"empty data", [&] { return TavTransformDataList(empty.list, &Map::call, &anyData, &out); },
          TAV_E_EMPTY_LIST, refused(TAV_E_EMPTY_LIST, "TavTransformDataList")},
         {"no data callback", [&] { return TavTransformDataList(source.list, nullptr, &anyData, &out); }, invalid,
          refused(invalid, "TavTransformDataList")},
@@ -153,7 +139,7 @@ TEST(TavTransform, refusals_before_a_list_exists_leave_the_variable_alone) {
 
 TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
     SourceList source;
-    DataMap map{[](TAVDATA d) {
+    Map map{[](TAVDATA d) {
         const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
         ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
         ZtImageSetPixel(image, 1, 4, 2, data_value(d));
@@ -162,7 +148,7 @@ TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_o
         return made;
     }};
     TAV out = 0;
-    ASSERT_EQ(TavTransformDataList(source.list, &DataMap::call, &map, &out), 0);
+    ASSERT_EQ(TavTransformDataList(source.list, &Map::call, &map, &out), 0);
     EXPECT_EQ(image_type_of(TavGetDataType(out)), std::vector<int64_t>({5, 3, 2, ZT_DT_U16, 0, 0, 5, 3, 0, 0}));
     ASSERT_EQ(TavGetNumDataEntries(out), 4);
     for (int32_t i = 0; i < 4; ++i)
