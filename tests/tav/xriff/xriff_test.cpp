@@ -219,6 +219,8 @@ TEST(XriffDirectory, DeepNestingNeedsNoRecursion) {
     build_from(dir, exact.bytes);
     ASSERT_EQ(dir.entries().size(), std::size_t(depth));
     EXPECT_EQ(dir.entries().back().level, uint64_t(depth - 1));
+    // An entry that claims more than the file holds is refused before any allocation.
+    EXPECT_THROW(dir.read_payload({0, "ARRYU8  ", "", ~uint64_t{0}, exact.bytes.size() - 32}), std::xriff_eof_error);
 }
 
 TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
