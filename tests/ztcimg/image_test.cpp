@@ -15,7 +15,7 @@ class Image {
 public:
     explicit Image(ZTIMAGE h = 0) : h_(h) {}
     ~Image() { ZtImageReleaseHandle(&h_); }
-    Image(Image&& other) noexcept : h_(other.h_) { other.h_ = 0; }
+    Image(const Image&) = delete;
     ZTIMAGE get() const { return h_; }
     ZTIMAGE* out() { ZtImageReleaseHandle(&h_); return &h_; }
     explicit operator bool() const { return h_ != 0; }
@@ -173,13 +173,11 @@ TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
 
 // The stored form: a header of u32 words (version at 8, width 12, height 16,
 // plane count 20, then one data type word per plane) and the pixels.
-Image load(const std::vector<uint8_t>& blob) {
-    Image img;
+ZTIMAGE load(const std::vector<uint8_t>& blob) {
     ZTIMAGE out = 42;
-    const int32_t ok = ZtImageLoadFromMemory(blob.data(), blob.size(), &out);
-    EXPECT_EQ(ok != 0, out != 0);
-    *img.out() = out;
-    return img;
+    const bool ok = ZtImageLoadFromMemory(blob.data(), blob.size(), &out) != 0;
+    EXPECT_EQ(ok, out != 0);
+    return out;
 }
 
 std::vector<uint8_t> sample_blob() {
@@ -210,7 +208,7 @@ TEST(ZtImageStoredFormTest, FlippedBytesLoadCleanlyOrNotAtAll) {
         for (uint8_t mask : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
             auto changed = blob;
             changed[i] ^= mask;
-            if (Image img = load(changed)) {
+            if (Image img(load(changed)); img) {
                 ++loaded;
                 EXPECT_EQ(img.stored(), changed) << i;
             }
