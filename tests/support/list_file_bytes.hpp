@@ -25,39 +25,22 @@ inline std::string fixed(std::string_view text, std::size_t n) {
     return f;
 }
 
-inline std::string u16s(std::initializer_list<uint16_t> values) {
+// Values as little-endian bytes of their width.
+template <class T>
+std::string le_bytes(std::initializer_list<T> values) {
     std::string out;
-    for (uint16_t v : values) {
-        out += static_cast<char>(v & 0xFF);
-        out += static_cast<char>(v >> 8);
+    for (T v : values) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof v);
+        for (std::size_t i = 0; i < sizeof v; ++i)
+            out += static_cast<char>(bits >> (8 * i) & 0xFF);
     }
     return out;
 }
-
-inline std::string u32s(std::initializer_list<uint32_t> values) {
-    std::string out;
-    for (uint32_t v : values)
-        for (int i = 0; i < 4; ++i)
-            out += static_cast<char>(v >> (8 * i) & 0xFF);
-    return out;
-}
-
-inline std::string u64le(uint64_t v) {
-    std::string out;
-    for (int i = 0; i < 8; ++i)
-        out += static_cast<char>(v >> (8 * i) & 0xFF);
-    return out;
-}
-
-inline std::string f32s(std::initializer_list<float> values) {
-    std::string out;
-    for (float v : values) {
-        uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        out += u32s({bits});
-    }
-    return out;
-}
+inline std::string u16s(std::initializer_list<uint16_t> values) { return le_bytes(values); }
+inline std::string u32s(std::initializer_list<uint32_t> values) { return le_bytes(values); }
+inline std::string u64le(uint64_t v) { return le_bytes({v}); }
+inline std::string f32s(std::initializer_list<float> values) { return le_bytes(values); }
 
 inline FileChunk leaf(std::string type, std::string name, std::string payload) {
     return FileChunk{std::move(type), std::move(name), std::move(payload), {}, false};

@@ -1,50 +1,90 @@
+// Images: data types, areas, transforms, and the stored form.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
-#include "image_holder.hpp"
-
-using ztcimg_test::Image;
-using ztcimg_test::interface_of;
+#include <zt/ztcimg.h>
 
 namespace {
 
-struct TypeCase {
-    uint32_t word;
-    int32_t bytes;
-    bool is_signed, is_float;
-    double in, out; // a value set and what reading it back gives
+// An image handle owned by a test, released on scope exit.
+class Image {
+public:
+    explicit Image(ZTIMAGE h = 0) : h_(h) {}
+    ~Image() { ZtImageReleaseHandle(&h_); }
+    Image(const Image&) = delete;
+    ZTIMAGE get() const { return h_; }
+    ZTIMAGE* out() { ZtImageReleaseHandle(&h_); return &h_; }
+    explicit operator bool() const { return h_ != 0; }
+    double at(int32_t x, int32_t y, int32_t plane = 0) const {
+        double v = -12345.0;
+        ZtImageGetPixel(h_, plane, x, y, &v);
+        return v;
+    }
+    std::vector<uint8_t> stored() const {
+        std::vector<uint8_t> blob(ZtImageStoredSize(h_));
+        if (ZtImageWriteToMemory(h_, blob.data(), blob.size()) == 0)
+            blob.clear();
+        return blob;
+    }
+    // Plane p's first pixel in memory and its linear access table.
+    uint8_t* linear(int32_t p, const ZTK::ZtLinearEntry** table) const {
+        void* iface = nullptr;
+        void* base = nullptr;
+        EXPECT_GE(ZtQueryInterface(h_, ZT_IMAGE_INTERFACE_ID, &iface), 0);
+        EXPECT_GE(static_cast<ZTK::IZtImage*>(iface)->GetLinearAccess(p, &base, table), 0);
+        return static_cast<uint8_t*>(base);
+    }
+
+private:
+    ZTIMAGE h_;
 };
 
-const TypeCase kTypes[] = {
-    {ZT_DT_U8, 1, false, false, 300.0, 255.0},
-    {ZT_DT_U8, 1, false, false, 2.6, 3.0},
-    {ZT_DT_S8, 1, true, false, -200.0, -128.0},
-    {ZT_DT_U16, 2, false, false, -5.0, 0.0},
-    {ZT_DT_S16, 2, true, false, 40000.0, 32767.0},
-    {ZT_DT_U32, 4, false, false, 1e12, 4294967295.0},
-    {ZT_DT_S32, 4, true, false, -2147483648.0, -2147483648.0},
-    {ZT_DT_U64, 8, false, false, 1e30, 18446744073709551615.0},
-    {ZT_DT_S64, 8, true, false, -1e30, -9223372036854775808.0},
-    {ZT_DT_F32, 4, true, true, 0.1, static_cast<double>(0.1f)},
-    {ZT_DT_F32, 4, true, true, 1e40, std::numeric_limits<double>::infinity()},
-    {ZT_DT_F64, 8, true, true, 0.1, 0.1},
-    {1, 1, false, false, 5.0, 1.0},                        // one bit
-    {0x104, 1, true, false, -100.0, -8.0},                 // signed four bits
-    {12, 2, false, false, 5000.0, 4095.0},
-    {24, 4, false, false, 1.0, 1.0},
-    {0x130, 8, true, false, 1e20, 140737488355327.0},     // signed 48 bits
-    {ZT_DT_U8 | 0x4000, 1, false, false, 7.0, 7.0},       // flag bits are kept apart
-};
+// Fills every plane with a pattern that differs per pixel and plane.
+void fill_pattern(ZTIMAGE h) {
+    for (int32_t p = 0; p < ZtImagePlaneCount(h); ++p)
+        for (int32_t y = 0; y < ZtImageHeight(h); ++y)
+            for (int32_t x = 0; x < ZtImageWidth(h); ++x)
+                ZtImageSetPixel(h, p, x, y, (x * 7 + y * 3 + p * 5) % 11 - 3);
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
-    for (const TypeCase& c : kTypes) {
+    const struct {
+        uint32_t word;
+        int32_t bytes;
+        bool is_signed, is_float;
+        double in, out; // a value set and what reading it back gives
+    } types[] = {
+        {ZT_DT_U8, 1, false, false, 300.0, 255.0},
+        {ZT_DT_U8, 1, false, false, 2.6, 3.0},
+        {ZT_DT_S8, 1, true, false, -200.0, -128.0},
+        {ZT_DT_U16, 2, false, false, -5.0, 0.0},
+        {ZT_DT_S16, 2, true, false, 40000.0, 32767.0},
+        {ZT_DT_S16, 2, true, false, kNaN, 0.0},
+        {ZT_DT_U32, 4, false, false, 1e12, 4294967295.0},
+        {ZT_DT_S32, 4, true, false, -2147483648.0, -2147483648.0},
+        {ZT_DT_U64, 8, false, false, 1e30, 18446744073709551615.0},
+        {ZT_DT_S64, 8, true, false, -1e30, -9223372036854775808.0},
+        {ZT_DT_F32, 4, true, true, 0.1, static_cast<double>(0.1f)},
+        {ZT_DT_F32, 4, true, true, 1e40, std::numeric_limits<double>::infinity()},
+        {ZT_DT_F64, 8, true, true, 0.1, 0.1},
+        {1, 1, false, false, 5.0, 1.0},                    // one bit
+        {0x104, 1, true, false, -100.0, -8.0},             // signed four bits
+        {12, 2, false, false, 5000.0, 4095.0},
+        {24, 4, false, false, 1.0, 1.0},
+        {0x130, 8, true, false, 1e20, 140737488355327.0}, // signed 48 bits
+        {ZT_DT_U8 | 0x4000, 1, false, false, 7.0, 7.0},   // flag bits are kept apart
+    };
+    for (const auto& c : types) {
         SCOPED_TRACE(c.word);
         EXPECT_EQ(BytesPerPixel(c.word), c.bytes);
         EXPECT_EQ(IsSignedDatatype(c.word), c.is_signed ? 1 : 0);
         EXPECT_EQ(IsFloatDatatype(c.word), c.is_float ? 1 : 0);
-
         Image img(ZtImageCreate(3, 2, 1, c.word));
         ASSERT_TRUE(img);
         EXPECT_EQ(ZtImagePlaneDataType(img.get(), 0), c.word);
@@ -52,10 +92,8 @@ TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
         ASSERT_EQ(ZtImageSetPixel(img.get(), 0, 2, 1, c.in), 0);
         EXPECT_EQ(img.at(2, 1), c.out);
         EXPECT_EQ(img.at(1, 1), 0.0);
-
-        void* base = nullptr;
         const ZTK::ZtLinearEntry* table = nullptr;
-        ASSERT_GE(interface_of(img.get())->GetLinearAccess(0, &base, &table), 0);
+        img.linear(0, &table);
         EXPECT_EQ(table[1].x, c.bytes);
         EXPECT_EQ(table[1].y, 3 * c.bytes);
         EXPECT_EQ(table[2].x, 2 * c.bytes); // max(width, height) entries
@@ -64,9 +102,8 @@ TEST(ZtImageTest, EveryDataTypeHoldsAndClampsItsValues) {
 
 TEST(ZtImageTest, InvalidWordsAndSizesMakeNoImage) {
     for (uint32_t word : {0u, 65u, 0x220u, 0x310u, 0x308u, 0x200u}) {
-        SCOPED_TRACE(word);
-        EXPECT_EQ(BytesPerPixel(word), 0);
-        EXPECT_EQ(ZtImageCreate(2, 2, 1, word), 0u);
+        EXPECT_EQ(BytesPerPixel(word), 0) << word;
+        EXPECT_EQ(ZtImageCreate(2, 2, 1, word), 0u) << word;
     }
     const int32_t m = std::numeric_limits<int32_t>::max();
     const int32_t sizes[][3] = {{0, 1, 1}, {1, -1, 1}, {1, 1, 0}, {m, m, 1}, {m, m, m}, {1, 1, m}, {65536, 65536, 8}};
@@ -79,7 +116,7 @@ TEST(ZtImageTest, InvalidWordsAndSizesMakeNoImage) {
 
 TEST(ZtImageTest, AnAreaOfTheSameSizeIsAViewOnTheSourcePixels) {
     Image src(ZtImageCreate(4, 3, 2, ZT_DT_S16));
-    ztcimg_test::fill_pattern(src.get());
+    fill_pattern(src.get());
     Image view;
     ASSERT_NE(ZtImageMapArea(src.get(), 1, 1, 2, 2, 2, 2, view.out()), 0);
     for (int32_t p = 0; p < 2; ++p)
@@ -88,15 +125,13 @@ TEST(ZtImageTest, AnAreaOfTheSameSizeIsAViewOnTheSourcePixels) {
                 EXPECT_EQ(view.at(x, y, p), src.at(x + 1, y + 1, p));
     ZtImageSetPixel(src.get(), 1, 2, 2, 99.0);
     EXPECT_EQ(view.at(1, 1, 1), 99.0);
-
     // The view outlives its source and still reads its pixels.
     ZtImageReleaseHandle(src.out());
     EXPECT_EQ(view.at(1, 1, 1), 99.0);
-    void* base = nullptr;
     const ZTK::ZtLinearEntry* table = nullptr;
-    ASSERT_GE(interface_of(view.get())->GetLinearAccess(1, &base, &table), 0);
+    const uint8_t* base = view.linear(1, &table);
     int16_t raw = 0;
-    std::memcpy(&raw, static_cast<uint8_t*>(base) + table[1].x + table[1].y, sizeof raw);
+    std::memcpy(&raw, base + table[1].x + table[1].y, sizeof raw);
     EXPECT_EQ(raw, 99);
 }
 
@@ -104,12 +139,11 @@ TEST(ZtImageTest, AnAreaOfAnotherSizeIsResampledIntoOwnMemory) {
     Image src(ZtImageCreate(2, 2, 1, ZT_DT_F64));
     ZtImageSetPixel(src.get(), 0, 1, 0, 10.0);
     ZtImageSetPixel(src.get(), 0, 1, 1, 10.0);
-    Image wide;
+    Image wide, one;
     ASSERT_NE(ZtImageMapArea(src.get(), 0, 0, 1, 0, 3, 1, wide.out()), 0);
     EXPECT_EQ(wide.at(0, 0), 0.0);
     EXPECT_EQ(wide.at(1, 0), 5.0);
     EXPECT_EQ(wide.at(2, 0), 10.0);
-    Image one;
     ASSERT_NE(ZtImageMapArea(src.get(), 0, 0, 1, 1, 1, 1, one.out()), 0);
     EXPECT_EQ(one.at(0, 0), 5.0);
     ZtImageSetPixel(src.get(), 0, 0, 0, 7.0);
@@ -118,7 +152,7 @@ TEST(ZtImageTest, AnAreaOfAnotherSizeIsResampledIntoOwnMemory) {
 
 TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
     Image src(ZtImageCreate(3, 2, 1, ZT_DT_F64));
-    ztcimg_test::fill_pattern(src.get());
+    fill_pattern(src.get());
     double m[4];
     ZtImageRotationMatrix(90.0, m);
     Image out;
@@ -129,13 +163,76 @@ TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
     for (int32_t y = 0; y < 3; ++y)
         for (int32_t x = 0; x < 2; ++x)
             EXPECT_EQ(out.at(x, y), src.at(y, 1 - x)) << x << "," << y;
-
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double bad[][4] = {{1, 2, 2, 4}, {0, 0, 0, 0}, {nan, 0, 0, 1}, {1e-9, 0, 0, 1}, {1e6, 0, 0, 1e6}};
+    const double bad[][4] = {{1, 2, 2, 4}, {0, 0, 0, 0}, {kNaN, 0, 0, 1}, {1e-9, 0, 0, 1}, {1e6, 0, 0, 1e6}};
     for (const auto& b : bad) {
         ZTIMAGE h = 5;
         EXPECT_EQ(ZtImageTransformByMatrix(src.get(), b, &h), 0);
         EXPECT_EQ(h, 0u);
+    }
+}
+
+// The stored form: a header of u32 words (version at 8, width 12, height 16,
+// plane count 20, then one data type word per plane) and the pixels.
+ZTIMAGE load(const std::vector<uint8_t>& blob) {
+    ZTIMAGE out = 42;
+    const bool ok = ZtImageLoadFromMemory(blob.data(), blob.size(), &out) != 0;
+    EXPECT_EQ(ok, out != 0);
+    return out;
+}
+
+std::vector<uint8_t> sample_blob() {
+    const uint32_t words[] = {ZT_DT_U8, 0x104, ZT_DT_F32};
+    Image img(ZtImageCreatePlanes(3, 2, 3, words));
+    fill_pattern(img.get());
+    return img.stored();
+}
+
+TEST(ZtImageStoredFormTest, EveryTruncationIsRefused) {
+    auto blob = sample_blob();
+    for (size_t n = 0; n < blob.size(); ++n)
+        EXPECT_FALSE(load({blob.begin(), blob.begin() + static_cast<ptrdiff_t>(n)})) << n;
+    blob.push_back(0);
+    EXPECT_FALSE(load(blob));
+    ZTIMAGE out = 1;
+    EXPECT_EQ(ZtImageLoadFromMemory(nullptr, 10, &out), 0);
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(ZtImageLoadFromMemory(blob.data(), blob.size(), nullptr), 0);
+}
+
+// A changed byte gives either no image or an image that stores back to
+// exactly the changed bytes.
+TEST(ZtImageStoredFormTest, FlippedBytesLoadCleanlyOrNotAtAll) {
+    const auto blob = sample_blob();
+    int loaded = 0;
+    for (size_t i = 0; i < blob.size(); ++i) {
+        for (uint8_t mask : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
+            auto changed = blob;
+            changed[i] ^= mask;
+            if (Image img(load(changed)); img) {
+                ++loaded;
+                EXPECT_EQ(img.stored(), changed) << i;
+            }
+        }
+    }
+    EXPECT_GT(loaded, 0); // flips inside the 8-bit plane stay valid
+}
+
+TEST(ZtImageStoredFormTest, InconsistentHeadersAreRefused) {
+    const uint32_t m = std::numeric_limits<int32_t>::max();
+    const std::vector<std::vector<std::pair<size_t, uint32_t>>> patches = {
+        {{8, 2}}, {{12, m}}, {{16, m}}, {{12, 0}}, {{16, ~0u}}, {{20, m}},
+        {{20, 2}}, {{20, 4}},                 // fewer or more planes than the pixels hold
+        {{28, 0x220}},                        // float without sign
+        {{28, ZT_DT_U16}}, {{28, 0}},         // more pixel bytes than present; no type
+        // Width and height whose product overflows even 64 bits with the depth.
+        {{12, m}, {16, m}, {20, 1}, {24, ZT_DT_F64}},
+    };
+    for (const auto& patch : patches) {
+        auto blob = sample_blob();
+        for (const auto& [at, value] : patch)
+            for (int i = 0; i < 4; ++i)
+                blob[at + i] = static_cast<uint8_t>(value >> (8 * i));
+        EXPECT_FALSE(load(blob)) << patch[0].first << "=" << patch[0].second;
     }
 }
 

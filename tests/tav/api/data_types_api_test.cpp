@@ -1,16 +1,13 @@
 #include <climits>
-#include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
-#include "support/reports.hpp"
+#include "list_fixture.hpp"
 
-using tav_test::last_report;
-using tav_test::ReportWatch;
+using namespace list_test;
 
 namespace {
 
@@ -27,22 +24,6 @@ Window window_of(TAVDATATYPE t) {
     Window w{-7, -7, -7, -7, -7, -7};
     EXPECT_EQ(TavGetFeatureWindow(t, &w.left, &w.top, &w.width, &w.height, &w.originX, &w.originY), 0);
     return w;
-}
-
-struct Call {
-    const char* function;
-    int32_t code;
-    std::function<int32_t()> run;
-};
-
-// Each call fails with its code, reported once under its name, without a message.
-void expect_failures(const std::vector<Call>& calls, const std::string& context = "") {
-    for (const Call& c : calls) {
-        ReportWatch watch;
-        EXPECT_EQ(c.run(), c.code) << c.function << " " << context;
-        EXPECT_TRUE(watch.one(c.code, c.function)) << c.function << " " << context;
-        EXPECT_EQ(last_report().message, "") << c.function << " " << context;
-    }
 }
 
 } // namespace
@@ -67,12 +48,12 @@ TEST(CreateDataTypeImage, ValidatesInOrderAndStopsAtTheFirstFailure) {
         {INT32_MAX, 1, 1, INT32_MAX - 1, 0, INT32_MAX, 1, 0, 0, kOutside},
         {INT32_MAX, INT32_MAX, 1, 1, 1, 1, INT32_MAX, 0, 0, kOutside},
     };
-    for (const Case& c : cases) {
-        ReportWatch watch;
-        EXPECT_EQ(TavCreateDataTypeImage(c.width, c.height, c.planes, ZT_DT_U8, c.left, c.top, c.ww, c.wh, c.ox, c.oy), 0u);
-        EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, "TavCreateDataTypeImage")) << c.left << "," << c.ww;
-        EXPECT_EQ(last_report().message, c.message) << c.left << "," << c.ww;
-    }
+    for (const Case& c : cases)
+        expect_calls({{std::to_string(c.left) + "," + std::to_string(c.ww), [&] {
+                           return static_cast<int64_t>(TavCreateDataTypeImage(c.width, c.height, c.planes, ZT_DT_U8,
+                                                                               c.left, c.top, c.ww, c.wh, c.ox, c.oy));
+                       },
+                       0, {{TAV_E_INVALID_VALUE, c.message, "TavCreateDataTypeImage"}}}});
 }
 
 TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes) {
@@ -87,15 +68,14 @@ TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes)
         {0, INT32_MIN, 10, INT32_MIN, 0, 0}, {0, 0, 10, 10, INT32_MAX, INT32_MAX},
     };
     for (const Window& w : refused) {
-        expect_failures({{"TavSetFeatureWindow", TAV_E_INVALID_ARGUMENT,
-                          [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); }}},
-                        std::to_string(w.left) + "," + std::to_string(w.width));
+        expect_calls({{std::to_string(w.left) + "," + std::to_string(w.width),
+                       [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); },
+                       TAV_E_INVALID_ARGUMENT, {{TAV_E_INVALID_ARGUMENT, "", "TavSetFeatureWindow"}}}});
         EXPECT_EQ(window_of(t), before);
     }
     for (const Window& w : {Window{0, 0, 640, 480, 639, 479}, Window{638, 478, 2, 2, 1, 1}, Window{5, 6, 7, 8, 0, 0}}) {
-        ReportWatch watch;
-        EXPECT_EQ(TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY), 0);
-        EXPECT_TRUE(watch.none());
+        expect_calls({{"valid", [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); },
+                       0, {}}});
         EXPECT_EQ(window_of(t), w);
     }
     int32_t f[4];

@@ -10,14 +10,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "list_fixture.hpp"
 #include "support/korvu1_writer.hpp"
-#include "support/reports.hpp"
 
 namespace {
 
 using tavtest::Korvu1File;
-using tavtest::Korvu1Sample;
 using tavtest::TestImageBlob;
+using namespace list_test;
 
 const char* const kNative = "TavImportFromKorvu_native";
 const char* const kEndOfFile = "end of file encountered before reading finished";
@@ -26,34 +26,27 @@ constexpr TAV kUntouched = 0x5151;
 
 class ImportTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("tav-import-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_);
-    }
+    void SetUp() override { std::filesystem::create_directories(dir_); }
     void TearDown() override {
-        if (list_ != 0 && list_ != kUntouched)
-            ZtRelease(list_);
+        Release();
         std::filesystem::remove_all(dir_);
     }
-
-    // A fresh name each time: rewriting one file in place makes some file
-    // systems flush it to disk at every close.
-    std::string PathOf(const std::string& bytes) {
-        if (!lastPath_.empty())
-            std::filesystem::remove(lastPath_);
-        lastPath_ = (dir_ / ("list" + std::to_string(++files_) + ".sil")).string();
-        tavtest::WriteFile(lastPath_, bytes);
-        return lastPath_;
-    }
-
-    // Imports the file; the list (if any) is released at the end of the test.
-    int32_t Import(const std::string& bytes) {
+    void Release() {
         if (list_ != 0 && list_ != kUntouched)
             ZtRelease(list_);
-        list_ = kUntouched;
-        return TavImportFromKorvu(PathOf(bytes).c_str(), &list_);
     }
-    int32_t Import(const Korvu1File& file) { return Import(tavtest::WriteKorvu1(file)); }
+
+    // Imports the file under a fresh name (rewriting one file in place makes
+    // some file systems flush it at every close); the list is released later.
+    int32_t Import(const Korvu1File& file) {
+        Release();
+        list_ = kUntouched;
+        const std::string path = (dir_ / ("list" + std::to_string(++files_) + ".sil")).string();
+        tavtest::WriteFile(path, tavtest::WriteKorvu1(file));
+        const int32_t status = TavImportFromKorvu(path.c_str(), &list_);
+        std::filesystem::remove(path);
+        return status;
+    }
 
     // A file whose window is w x h with its origin in the middle and one
     // sample per class index given, each a test image of the window's size.
@@ -66,25 +59,8 @@ protected:
         return file;
     }
 
-    std::string Label(int32_t index) {
-        uint64_t size = 0;
-        TAVLABEL label = TavGetLabel(list_, index);
-        if (TavGetStringLabel(label, nullptr, &size) != 0)
-            return "<none>";
-        std::string text(size, '\0');
-        TavGetStringLabel(label, text.data(), &size);
-        text.pop_back();
-        return text;
-    }
-
-    double Pixel(ZTIMAGE image, int32_t x, int32_t y) {
-        double v = -1;
-        EXPECT_EQ(ZtImageGetPixel(image, 0, x, y, &v), 0);
-        return v;
-    }
-
-    std::filesystem::path dir_;
-    std::string lastPath_;
+    const std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() / ("tav-import-" + std::to_string(getpid()));
     int files_ = 0;
     TAV list_ = 0;
 };
@@ -111,17 +87,12 @@ TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
         Korvu1File file = FileWith(c.width, c.height);
         file.featureWindow = c.window;
         file.limits = c.limits;
-        tav_test::ReportWatch watch;
+        ReportLog log;
         ASSERT_EQ(Import(file), 0) << c.width << "x" << c.height;
-        EXPECT_TRUE(watch.none());
-        int32_t w = 0, h = 0, planes = 0, left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
-        uint32_t type = 0;
-        TAVDATATYPE dataType = TavGetDataType(list_);
-        ASSERT_EQ(TavGetImageDataGeometry(dataType, &w, &h, &planes, &type), 0);
-        ASSERT_EQ(TavGetFeatureWindow(dataType, &left, &top, &ww, &wh, &ox, &oy), 0);
-        EXPECT_EQ(std::vector<int32_t>({w, h, left, top, ww, wh, ox, oy, planes, int32_t(type)}),
-                  std::vector<int32_t>({c.width, c.height, c.left, c.top, c.windowWidth, c.windowHeight,
-                                        c.window[2], c.window[3], 1, 8}));
+        EXPECT_EQ(log.take(), Reports{});
+        EXPECT_EQ(image_type_of(TavGetDataType(list_)),
+                  std::vector<int64_t>({c.width, c.height, 1, ZT_DT_U8, c.left, c.top, c.windowWidth,
+                                        c.windowHeight, c.window[2], c.window[3]}));
         EXPECT_EQ(TavGetNumDataEntries(list_), 1);
     }
 }
@@ -133,12 +104,11 @@ TEST_F(ImportTest, SamplesAreCutAtTheCentreOrScaledPerAxis) {
     ASSERT_EQ(Import(file), 0);
     ASSERT_EQ(TavGetNumDataEntries(list_), 2);
 
-    ZTIMAGE cut = 0;
-    ASSERT_EQ(TavGetImageData(TavGetData(list_, 0), &cut), 0);
+    const ZTIMAGE cut = image_of(TavGetData(list_, 0));
     ASSERT_EQ(ZtImageWidth(cut), 46);
     for (int32_t y : {0, 20, 45})
         for (int32_t x : {0, 31, 45})
-            EXPECT_EQ(Pixel(cut, x, y), (x + 2 + 3 * (y + 2)) % 251) << x << "," << y;
+            EXPECT_EQ(pixel(cut, x, y), (x + 2 + 3 * (y + 2)) % 251) << x << "," << y;
 
     // The scaled sample is what the image library makes with factors 2.3 and 46/60.
     const std::string blob = TestImageBlob(20, 60);
@@ -146,13 +116,12 @@ TEST_F(ImportTest, SamplesAreCutAtTheCentreOrScaledPerAxis) {
     ASSERT_NE(ZtImageLoadFromMemory(blob.data(), blob.size(), &source), 0);
     const double matrix[4] = {2.3, 0, 0, 46.0 / 60.0};
     ASSERT_NE(ZtImageTransformByMatrix(source, matrix, &expected), 0);
-    ZTIMAGE scaled = 0;
-    ASSERT_EQ(TavGetImageData(TavGetData(list_, 1), &scaled), 0);
+    const ZTIMAGE scaled = image_of(TavGetData(list_, 1));
     ASSERT_EQ(ZtImageWidth(scaled), 46);
     ASSERT_EQ(ZtImageHeight(scaled), 46);
     for (int32_t y = 0; y < 46; y += 5)
         for (int32_t x = 0; x < 46; x += 5)
-            EXPECT_EQ(Pixel(scaled, x, y), Pixel(expected, x, y)) << x << "," << y;
+            EXPECT_EQ(pixel(scaled, x, y), pixel(expected, x, y)) << x << "," << y;
     ZtRelease(source);
     ZtRelease(expected);
 }
@@ -166,16 +135,10 @@ TEST_F(ImportTest, ClassesCommentAndExcludedFlag) {
     EXPECT_EQ(ZtRefCount(list_), 1);
 
     // Equal names share one label; labels are in text order; unused classes are absent.
-    ASSERT_EQ(TavGetNumLabelEntries(list_), 2);
-    EXPECT_EQ(Label(0), "cat");
-    EXPECT_EQ(Label(1), "dog");
+    EXPECT_EQ(label_texts(list_), (std::vector<std::string>{"cat", "dog"}));
     EXPECT_EQ(TavGetNumDataReferencesByLabel(list_, 0), 2);
     EXPECT_EQ(TavGetNumDataReferencesByLabel(list_, 1), 2);
-    int32_t catExcluded = -1, dogExcluded = -1;
-    TavGetExcludedFlag(TavGetLabel(list_, 0), &catExcluded);
-    TavGetExcludedFlag(TavGetLabel(list_, 1), &dogExcluded);
-    EXPECT_EQ(catExcluded, 1);
-    EXPECT_EQ(dogExcluded, 0);
+    EXPECT_EQ(excluded_flags(list_), (std::vector<int32_t>{1, 0}));
 
     char comment[64] = {};
     uint64_t size = sizeof comment;
@@ -185,21 +148,17 @@ TEST_F(ImportTest, ClassesCommentAndExcludedFlag) {
     for (int32_t index : {-1, 4, INT32_MAX}) {
         file.excludedClass = index;
         ASSERT_EQ(Import(file), 0);
-        for (int32_t i = 0; i < 2; ++i) {
-            int32_t flag = -1;
-            TavGetExcludedFlag(TavGetLabel(list_, i), &flag);
-            EXPECT_EQ(flag, 0) << index;
-        }
+        EXPECT_EQ(excluded_flags(list_), (std::vector<int32_t>{0, 0})) << index;
     }
 }
 
 TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
     Korvu1File file = FileWith(8, 8, {});
     file.maskImage = TestImageBlob(8, 8);
-    tav_test::ReportWatch watch;
+    ReportLog log;
     ASSERT_EQ(Import(file), 0);
     EXPECT_EQ(list_, 0u);
-    EXPECT_TRUE(watch.none());
+    EXPECT_EQ(log.take(), Reports{});
 
     file.samples = {{"", 0, 0, 0}, {"not an image", 0, 0, 0}};
     ASSERT_EQ(Import(file), 0);
@@ -210,97 +169,70 @@ TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
     EXPECT_EQ(TavGetNumDataEntries(list_), 1);
 }
 
-struct FailureCase {
-    const char* name;
-    std::string bytes;
-    int32_t code;
-    const char* message;
-};
-
 TEST_F(ImportTest, FailuresAreReportedUnderTheNativeName) {
-    auto file = [](auto change) {
-        Korvu1File f = FileWith(8, 8, {0});
-        change(f);
-        return tavtest::WriteKorvu1(f);
-    };
-    const FailureCase cases[] = {
-        {"wrong header", file([](Korvu1File& f) { f.header = "SAMPLEIMAGELIST"; }), TAV_E_FILE,
-         "specified file is not a Korvu 1 Sample Image List"},
-        {"class index negative", file([](Korvu1File& f) { f.samples[0].classIndex = -1; }), TAV_E_FILE, kEndOfFile},
-        {"class index too large", file([](Korvu1File& f) { f.samples[0].classIndex = 1; }), TAV_E_FILE, kEndOfFile},
-        {"class index of an imageless sample",
-         file([](Korvu1File& f) { f.samples.insert(f.samples.begin(), {"", 0, 0, 9}); }), TAV_E_FILE, kEndOfFile},
-        {"sample does not fit the list", file([](Korvu1File& f) { f.samples[0].image = TestImageBlob(8, 8, ZT_DT_U16); }),
+    const char* const notAList = "specified file is not a Korvu 1 Sample Image List";
+    const struct {
+        const char* name;
+        std::function<void(Korvu1File&)> change;
+        int32_t code;
+        const char* message;
+    } cases[] = {
+        {"wrong header", [](Korvu1File& f) { f.header = "SAMPLEIMAGELIST"; }, TAV_E_FILE, notAList},
+        {"class index negative", [](Korvu1File& f) { f.samples[0].classIndex = -1; }, TAV_E_FILE, kEndOfFile},
+        {"class index too large", [](Korvu1File& f) { f.samples[0].classIndex = 1; }, TAV_E_FILE, kEndOfFile},
+        {"class index of an imageless sample", [](Korvu1File& f) { f.samples.insert(f.samples.begin(), {"", 0, 0, 9}); },
          TAV_E_FILE, kEndOfFile},
-        {"empty class name", file([](Korvu1File& f) { f.classNames = {""}; }), TAV_E_FILE, kEndOfFile},
-        {"empty window", file([](Korvu1File& f) { f.featureWindow = {0, 8, 0, 0, 1}; }), TAV_E_FAILURE, kCreateFailed},
-        {"origin outside", file([](Korvu1File& f) { f.featureWindow = {8, 8, 8, 0, 1}; }), TAV_E_FAILURE, kCreateFailed},
-        {"no planes", file([](Korvu1File& f) { f.featureWindow = {8, 8, 0, 0, 0}; }), TAV_E_FAILURE, kCreateFailed},
-        {"width overflows", file([](Korvu1File& f) { f.limits = {0, INT32_MAX, 0}; }), TAV_E_FAILURE, kCreateFailed},
-        {"window overflows",
-         file([](Korvu1File& f) {
-             f.featureWindow = {INT32_MIN, 8, 0, 0, 1};
-             f.limits = {0, -5, 0};
-         }),
+        {"sample does not fit the list", [](Korvu1File& f) { f.samples[0].image = TestImageBlob(8, 8, ZT_DT_U16); },
+         TAV_E_FILE, kEndOfFile},
+        {"empty class name", [](Korvu1File& f) { f.classNames = {""}; }, TAV_E_FILE, kEndOfFile},
+        {"empty window", [](Korvu1File& f) { f.featureWindow = {0, 8, 0, 0, 1}; }, TAV_E_FAILURE, kCreateFailed},
+        {"origin outside", [](Korvu1File& f) { f.featureWindow = {8, 8, 8, 0, 1}; }, TAV_E_FAILURE, kCreateFailed},
+        {"no planes", [](Korvu1File& f) { f.featureWindow = {8, 8, 0, 0, 0}; }, TAV_E_FAILURE, kCreateFailed},
+        {"width overflows", [](Korvu1File& f) { f.limits = {0, INT32_MAX, 0}; }, TAV_E_FAILURE, kCreateFailed},
+        {"window overflows", [](Korvu1File& f) { f.featureWindow = {INT32_MIN, 8, 0, 0, 1}, f.limits = {0, -5, 0}; },
          TAV_E_FAILURE, kCreateFailed},
-        {"huge rotated window", file([](Korvu1File& f) { f.featureWindow = {INT32_MAX, INT32_MAX, 0, 0, 1}; f.limits = {45, 0, 0}; }),
+        {"huge rotated window",
+         [](Korvu1File& f) { f.featureWindow = {INT32_MAX, INT32_MAX, 0, 0, 1}, f.limits = {45, 0, 0}; },
          TAV_E_FAILURE, kCreateFailed},
         // A one-pixel sample scaled to 8000 x 8000 would need far more memory than the file justifies.
         {"scaling beyond the allowance",
-         file([](Korvu1File& f) {
-             f.featureWindow = {8000, 8000, 0, 0, 1};
-             f.samples[0].image = TestImageBlob(1, 1);
-         }),
+         [](Korvu1File& f) { f.featureWindow = {8000, 8000, 0, 0, 1}, f.samples[0].image = TestImageBlob(1, 1); },
          TAV_E_FILE, kEndOfFile},
     };
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Import(c.bytes), c.code);
-        EXPECT_EQ(list_, kUntouched);
-        const tav_test::Report r = tav_test::last_report();
-        EXPECT_EQ(r.code, c.code);
-        EXPECT_EQ(r.message, c.message);
-        EXPECT_EQ(r.function, kNative);
+    for (const auto& c : cases) {
+        Korvu1File file = FileWith(8, 8, {0});
+        c.change(file);
+        ReportLog log;
+        EXPECT_EQ(Import(file), c.code) << c.name;
+        EXPECT_EQ(list_, kUntouched) << c.name;
+        const Reports reported = log.take(); // the steps that failed report first
+        ASSERT_FALSE(reported.empty()) << c.name;
+        EXPECT_EQ(reported.back(), ReportLog::Entry({c.code, c.message, kNative})) << c.name;
     }
 }
 
 TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
     const std::string missing = (dir_ / "missing.sil").string();
     const std::u16string wideMissing(missing.begin(), missing.end());
-    const struct {
-        const char* name;
-        std::function<int32_t(TAV*)> call;
-        int32_t code;
-        const char* message;
-        const char* function;
-    } cases[] = {
-        {"empty", [](TAV* l) { return TavImportFromKorvu("", l); }, TAV_E_FAILURE, "unexpected failure", kNative},
-        {"null", [](TAV* l) { return TavImportFromKorvu(nullptr, l); }, TAV_E_FAILURE, "unexpected failure", kNative},
-        {"null wide", [](TAV* l) { return TavImportFromKorvuW(nullptr, l); }, TAV_E_FAILURE, "unexpected failure",
-         kNative},
-        {"missing", [&](TAV* l) { return TavImportFromKorvu(missing.c_str(), l); }, TAV_E_FILE, "file not found",
-         kNative},
-        {"missing wide", [&](TAV* l) { return TavImportFromKorvuW(wideMissing.c_str(), l); }, TAV_E_FILE,
-         "file not found", kNative},
-        {"directory", [&](TAV* l) { return TavImportFromKorvu(dir_.c_str(), l); }, TAV_E_FILE,
-         "specified file is not a Korvu 1 Sample Image List", kNative},
+    TAV list = kUntouched;
+    auto native = [](int32_t code, const char* message) { return Reports{{code, message, kNative}}; };
+    const Reports unexpected = native(TAV_E_FAILURE, "unexpected failure"), notFound = native(TAV_E_FILE, "file not found");
+    expect_calls({
+        {"empty", [&] { return TavImportFromKorvu("", &list); }, TAV_E_FAILURE, unexpected},
+        {"null", [&] { return TavImportFromKorvu(nullptr, &list); }, TAV_E_FAILURE, unexpected},
+        {"null wide", [&] { return TavImportFromKorvuW(nullptr, &list); }, TAV_E_FAILURE, unexpected},
+        {"missing", [&] { return TavImportFromKorvu(missing.c_str(), &list); }, TAV_E_FILE, notFound},
+        {"missing wide", [&] { return TavImportFromKorvuW(wideMissing.c_str(), &list); }, TAV_E_FILE, notFound},
+        {"directory", [&] { return TavImportFromKorvu(dir_.c_str(), &list); }, TAV_E_FILE,
+         native(TAV_E_FILE, "specified file is not a Korvu 1 Sample Image List")},
         // Not valid in the codeset: no file is looked for under a replaced name.
-        {"unreadable narrow name", [](TAV* l) { return TavImportFromKorvu("\xff.sil", l); }, TAV_E_FILE,
-         "file not found", kNative},
-        {"null out", [&](TAV*) { return TavImportFromKorvu(missing.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT, "",
-         "TavImportFromKorvu"},
-        {"null out wide", [](TAV*) { return TavImportFromKorvuW(u"x", nullptr); }, TAV_E_INVALID_ARGUMENT, "",
-         "TavImportFromKorvuW"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TAV list = kUntouched;
-        tav_test::ReportWatch watch;
-        EXPECT_EQ(c.call(&list), c.code);
-        EXPECT_EQ(list, kUntouched);
-        EXPECT_TRUE(watch.one(c.code, c.function));
-        EXPECT_EQ(tav_test::last_report().message, c.message);
-    }
+        {"unreadable narrow name", [&] { return TavImportFromKorvu("\xff.sil", &list); }, TAV_E_FILE, notFound},
+        {"null out", [&] { return TavImportFromKorvu(missing.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT,
+         {{TAV_E_INVALID_ARGUMENT, "", "TavImportFromKorvu"}}},
+        {"null out wide", [] { return TavImportFromKorvuW(u"x", nullptr); }, TAV_E_INVALID_ARGUMENT,
+         {{TAV_E_INVALID_ARGUMENT, "", "TavImportFromKorvuW"}}},
+    });
+    EXPECT_EQ(list, kUntouched);
 }
 
 } // namespace

@@ -1,25 +1,19 @@
 #include <climits>
-#include <functional>
+#include <string>
 #include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
-#include "support/reports.hpp"
+#include "list_fixture.hpp"
 
-using tav_test::last_report;
-using tav_test::ReportWatch;
+using namespace list_test;
 
 TEST(CreateFloatVectorTypes, RefuseDimensionsBelowOne) {
-    const std::pair<const char*, ZTHANDLE (*)(int32_t)> creators[] = {
-        {"TavCreateLabelTypeFloatVector", TavCreateLabelTypeFloatVector},
-        {"TavCreateDataTypeFloatVector", TavCreateDataTypeFloatVector}};
-    for (const auto& [function, create] : creators)
-        for (int32_t bad : {0, -1, INT32_MIN}) {
-            ReportWatch watch;
-            EXPECT_EQ(create(bad), 0u);
-            EXPECT_TRUE(watch.one(TAV_E_INVALID_VALUE, function)) << function << " " << bad;
-            EXPECT_EQ(last_report().message, "");
-        }
+    using Create = ZTHANDLE (*)(int32_t);
+    for (auto [function, create] : {std::pair<const char*, Create>{"TavCreateLabelTypeFloatVector", TavCreateLabelTypeFloatVector},
+                                    std::pair<const char*, Create>{"TavCreateDataTypeFloatVector", TavCreateDataTypeFloatVector}})
+        for (int32_t bad : {0, -1, INT32_MIN})
+            expect_calls({{function + std::to_string(bad), [&] { return static_cast<int64_t>(create(bad)); }, 0,
+                           {{TAV_E_INVALID_VALUE, "", function}}}});
 }

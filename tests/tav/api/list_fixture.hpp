@@ -1,9 +1,10 @@
 #pragma once
-// Building small lists through the public functions, and recording every
-// error report (some functions report twice).
+// Building small lists through the public functions, recording every error
+// report (some functions report twice), and running tables of calls.
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,22 +39,41 @@ inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
     return out << std::hex << e.code << std::dec << " '" << e.message << "' " << e.function;
 }
 
-inline std::vector<ReportLog::Entry> reports(std::initializer_list<ReportLog::Entry> entries) { return entries; }
+using Reports = std::vector<ReportLog::Entry>;
+
+// One row of a table: the call, the result it must give and the reports it
+// must make, in order.
+struct Call {
+    std::string what;
+    std::function<int64_t()> run;
+    int64_t result;
+    Reports reported;
+};
+
+inline void expect_calls(const std::vector<Call>& calls) {
+    for (const Call& c : calls) {
+        ReportLog log;
+        EXPECT_EQ(c.run(), c.result) << c.what;
+        EXPECT_EQ(log.take(), c.reported) << c.what;
+    }
+}
+
+// Releases the handles it is given when it goes.
+struct Owned {
+    std::vector<ZTHANDLE> handles;
+    ~Owned() {
+        for (ZTHANDLE h : handles)
+            if (h != 0)
+                ZtRelease(h);
+    }
+};
 
 // A list of string labels over one-element vector data, owning its handles.
 struct StringVectorList {
     TAVLABELTYPE labelType = TavCreateLabelTypeString();
     TAVDATATYPE dataType = TavCreateDataTypeFloatVector(1);
     TAV list = TavCreate(labelType, dataType);
-
-    StringVectorList() = default;
-    StringVectorList(const StringVectorList&) = delete;
-    StringVectorList& operator=(const StringVectorList&) = delete;
-    ~StringVectorList() {
-        for (ZTHANDLE h : {list, labelType, dataType})
-            if (h != 0)
-                ZtRelease(h);
-    }
+    Owned owned{{list, labelType, dataType}};
 
     // Adds an item with label text and data value; the caller's objects are
     // released again.
@@ -98,8 +118,35 @@ inline std::vector<float> data_values(TAV list) {
     return values;
 }
 
-inline auto as_tuple(const SYSTEMTIME& t) {
-    return std::make_tuple(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+inline std::vector<int32_t> excluded_flags(TAV list) {
+    std::vector<int32_t> flags;
+    for (int32_t l = 0; l < TavGetNumLabelEntries(list); ++l) {
+        flags.push_back(-1);
+        TavGetExcludedFlag(TavGetLabel(list, l), &flags.back());
+    }
+    return flags;
+}
+
+inline double pixel(ZTIMAGE image, int32_t x, int32_t y, int32_t plane = 0) {
+    double v = -1;
+    EXPECT_EQ(ZtImageGetPixel(image, plane, x, y, &v), 0);
+    return v;
+}
+
+inline ZTIMAGE image_of(TAVDATA data) {
+    ZTIMAGE image = 0;
+    EXPECT_EQ(TavGetImageData(data, &image), 0);
+    return image;
+}
+
+// Geometry and window of an image data type: width, height, planes, pixel
+// type, left, top, window width and height, origin x and y.
+inline std::vector<int64_t> image_type_of(TAVDATATYPE type) {
+    int32_t w = 0, h = 0, planes = 0, left = -1, top = -1, ww = 0, wh = 0, ox = -1, oy = -1;
+    uint32_t pixel = 0;
+    EXPECT_EQ(TavGetImageDataGeometry(type, &w, &h, &planes, &pixel), 0);
+    EXPECT_EQ(TavGetFeatureWindow(type, &left, &top, &ww, &wh, &ox, &oy), 0);
+    return {w, h, planes, pixel, left, top, ww, wh, ox, oy};
 }
 
 } // namespace list_test

@@ -15,19 +15,18 @@
 
 namespace tav_port_test {
 
-inline bool has_codeset(locale_t locale, const std::string& codeset) {
-    return locale && codeset == nl_langinfo_l(CODESET, locale);
-}
-
-// A locale of the given codeset: an installed one by name, or one compiled
-// from the source locale `input`; null when neither can be had.
-inline locale_t find_or_make_locale(const std::string& input, const std::string& codeset) {
-    const std::string name = input + "." + codeset;
-    if (locale_t installed = newlocale(LC_ALL_MASK, name.c_str(), nullptr)) {
-        if (has_codeset(installed, codeset))
-            return installed;
-        freelocale(installed);
-    }
+// ISO-8859-1: installed, or compiled from en_US; null when neither can be had.
+inline locale_t make_latin1_locale() {
+    const std::string name = "en_US.ISO-8859-1";
+    auto checked = [](locale_t l) {
+        if (l && std::string(nl_langinfo_l(CODESET, l)) != "ISO-8859-1") {
+            freelocale(l);
+            return locale_t{};
+        }
+        return l;
+    };
+    if (locale_t installed = checked(newlocale(LC_ALL_MASK, name.c_str(), nullptr)))
+        return installed;
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("tav-port-locales-" + std::to_string(getuid()));
     std::error_code ec;
@@ -36,9 +35,7 @@ inline locale_t find_or_make_locale(const std::string& input, const std::string&
         // running side by side never load a half-written locale.
         fs::create_directories(root, ec);
         const fs::path scratch = root / (name + ".tmp" + std::to_string(getpid()));
-        const std::string command = "localedef -c -i " + input + " -f " + codeset + " '" + scratch.string() +
-                                    "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != -1)
+        if (std::system(("localedef -c -i en_US -f ISO-8859-1 '" + scratch.string() + "' >/dev/null 2>&1").c_str()) != -1)
             fs::rename(scratch, root / name, ec);
         fs::remove_all(scratch, ec);
     }
@@ -49,26 +46,13 @@ inline locale_t find_or_make_locale(const std::string& input, const std::string&
     // glibc keeps the parsed LOCPATH with the loaded locale data for good.
     __lsan::ScopedDisabler keep_glibc_path;
 #endif
-    locale_t made = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
-    if (old)
-        setenv("LOCPATH", saved.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
-    if (made && !has_codeset(made, codeset)) {
-        freelocale(made);
-        made = nullptr;
-    }
+    locale_t made = checked(newlocale(LC_ALL_MASK, name.c_str(), nullptr));
+    old ? setenv("LOCPATH", saved.c_str(), 1) : unsetenv("LOCPATH");
     return made;
 }
 
 inline locale_t latin1_locale() {
-    static locale_t locale = find_or_make_locale("en_US", "ISO-8859-1");
-    return locale;
-}
-
-
-inline locale_t c_locale() {
-    static locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
+    static locale_t locale = make_latin1_locale();
     return locale;
 }
 

@@ -1,5 +1,4 @@
 #include <climits>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
