@@ -18,6 +18,7 @@ namespace {
 // fails); counts its calls and remembers every handle it handed over: the
 // transform must release each.
 struct Map {
+    explicit Map(std::function<ZTHANDLE(ZTHANDLE)> f) : map(std::move(f)) {}
     std::function<ZTHANDLE(ZTHANDLE)> map;
     int calls = 0;
     std::vector<ZTHANDLE> made;
@@ -96,8 +97,9 @@ TEST(TavTransform, a_failing_callback_leaves_the_caller_without_a_list) {
         EXPECT_EQ(log.take(), Reports({{TAV_E_FAILURE, "", name}})) << c.failAt;
         EXPECT_EQ(out, c.failAt == 1 ? 77u : 0u) << c.failAt;
         EXPECT_TRUE(map.all_released()) << c.failAt;
-        if (c.failAt > 1)
+        if (c.failAt > 1) {
             EXPECT_EQ(ZtRefCount(seen), -1) << "the new list was not released";
+        }
         EXPECT_EQ(ZtRefCount(source.list), 1);
     }
 }
