@@ -1,6 +1,7 @@
 // Images: data types, areas, transforms, and the stored form.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -112,6 +113,19 @@ TEST(ZtImageTest, InvalidWordsAndSizesMakeNoImage) {
     const uint32_t words[] = {ZT_DT_U8, 0};
     EXPECT_EQ(ZtImageCreatePlanes(2, 2, 2, words), 0u);
     EXPECT_EQ(ZtImageCreatePlanes(2, 2, 1, nullptr), 0u);
+}
+
+// Pixels one step outside the image, or a plane past the last, are refused
+// and nothing is read or written there.
+TEST(ZtImageTest, PixelAccessStopsAtTheEdges) {
+    Image img(ZtImageCreate(3, 2, 1, ZT_DT_U8));
+    double v = 0;
+    for (auto [plane, x, y] : {std::array{0, 3, 0}, {0, 0, 2}, {0, -1, 0}, {0, 0, -1}, {1, 0, 0}}) {
+        EXPECT_NE(ZtImageGetPixel(img.get(), plane, x, y, &v), 0) << plane << " " << x << "," << y;
+        EXPECT_NE(ZtImageSetPixel(img.get(), plane, x, y, 1.0), 0) << plane << " " << x << "," << y;
+    }
+    EXPECT_EQ(ZtImageSetPixel(img.get(), 0, 2, 1, 5.0), 0);
+    EXPECT_EQ(img.at(2, 1), 5.0);
 }
 
 TEST(ZtImageTest, AnAreaOfTheSameSizeIsAViewOnTheSourcePixels) {
