@@ -58,11 +58,18 @@ void write_list(vxIO::xriff_ofstream& writer, const CSampleImageListBase& list) 
     writer.close_composite();
 }
 
+namespace {
+constexpr uint64_t kWritebackEvery = uint64_t{8} << 20;
+} // namespace
+
 int32_t store_list_file(const CSampleImageListBase& list, const std::string& fs_path) noexcept {
     try {
         ReplacementFile file(fs_path);
         vxIO::xriff_ofstream writer;
         writer.open(file.path(), kFileName);
+        // The device writes while the rest is serialised, instead of all of
+        // it during the final flush.
+        writer.set_progress_observer(kWritebackEvery, [&file] { file.start_writeback(); });
         write_list(writer, list);
         // Every write, the final flush and the close must have succeeded.
         writer.close();

@@ -86,6 +86,18 @@ void basic_xriff_ofstream<V>::write(const void* data, uint64_t size) {
         done += n;
     }
     pos_ += size;
+    if (progress_observer_ && pos_ >= next_progress_) {
+        next_progress_ = pos_ + progress_every_;
+        progress_observer_();
+    }
+}
+
+template <int V>
+void basic_xriff_ofstream<V>::set_progress_observer(uint64_t every, std::function<void()> observer) {
+    typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
+    progress_every_ = every;
+    next_progress_ = pos_ + every;
+    progress_observer_ = std::move(observer);
 }
 
 template <int V>

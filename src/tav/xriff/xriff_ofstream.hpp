@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -48,6 +49,8 @@ public:
     void write(const void* data, uint64_t size);
     // Bytes written since open.
     uint64_t tell() const { return pos_; }
+    // Calls `observer` each time another `every` bytes have been written.
+    void set_progress_observer(uint64_t every, std::function<void()> observer);
 
 private:
     struct composite_record {
@@ -61,6 +64,9 @@ private:
     xriff_fixed_string<16> pending_;
     std::deque<composite_record> composites_;
     uint64_t pos_ = 0;
+    uint64_t progress_every_ = 0;
+    uint64_t next_progress_ = 0;
+    std::function<void()> progress_observer_;
 };
 
 // Manipulator: `stream << set_chunk_name("TavData")` sets the pending name.

@@ -108,6 +108,9 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
     temp_path tmp;
     xriff_ofstream w;
     w.open(tmp.path, "test");
+    // Told of progress once per 64 bytes written, whatever the pieces.
+    std::vector<uint64_t> progress;
+    w.set_progress_observer(64, [&] { progress.push_back(w.tell()); });
     w << set_chunk_name("outer");
     w.open_composite();
     w.write_text({}, "abcd");
@@ -139,6 +142,10 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
     EXPECT_EQ(time.prepared, 1);
     EXPECT_EQ(time.cleared, 1);
+    ASSERT_EQ(progress.size(), 3u);
+    for (std::size_t i = 0; i < progress.size(); ++i)
+        EXPECT_GE(progress[i], (i ? progress[i - 1] : 32) + 64) << i;
+    EXPECT_LT(expected.size(), progress.back() + 64);
 }
 
 TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
