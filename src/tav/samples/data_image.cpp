@@ -70,7 +70,11 @@ SharedHandle<ITavData> CDataImage::Clone() const {
 }
 
 void CDataImage::prepare() {
-    const uint64_t size = ZtImageStoredSize(image_.handle());
+    uint64_t size = stored_size_.load(std::memory_order_relaxed);
+    if (size == 0) {
+        size = ZtImageStoredSize(image_.handle());
+        stored_size_.store(size, std::memory_order_relaxed);
+    }
     std::vector<uint8_t>& stored = vxIO::prepare_buffer();
     stored.assign(size, 0);
     if (size == 0 || ZtImageWriteToMemory(image_.handle(), stored.data(), size) == 0) {

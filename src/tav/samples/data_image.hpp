@@ -1,6 +1,8 @@
 #pragma once
 // An image sample. It holds one reference to an image of its own; clones
 // share that image, so the pixels must never be written through it.
+#include <atomic>
+
 #include "tav/frame/interfaces.hpp"
 #include "tav/samples/image_ref.hpp"
 #include "tav/samples/stored_payload.hpp"
@@ -35,6 +37,9 @@ public:
 
 private:
     ImageRef image_;
+    // The image's stored size, asked for once: an image keeps its size and
+    // planes for life. 0 until the first store.
+    mutable std::atomic<uint64_t> stored_size_{0};
 };
 
 } // namespace Korvu2::TAV::Objects
