@@ -16,10 +16,29 @@ CHandleTable& CHandleTable::Instance() {
 
 CHandleTable::Slot* CHandleTable::Find(ZTHANDLE h) {
     auto index = handle_index(h);
-    if (!index || *index >= slots_.size())
+    if (!index || *index >= slot_count_)
         return nullptr;
-    Slot& slot = slots_[*index];
+    Slot& slot = SlotAt(*index);
     return slot.handle == h ? &slot : nullptr;
+}
+
+bool CHandleTable::NewSlot(uint32_t* index) {
+    if (slot_count_ >= kMaxSlots)
+        return false;
+    if (slot_count_ == chunks_.size() * kChunkSlots) {
+        try {
+            // Room for every slot in the free list first, so that recycling
+            // never allocates.
+            free_.reserve(std::size_t{slot_count_} + kChunkSlots);
+            chunks_.reserve(chunks_.size() + 1);
+            chunks_.push_back(std::make_unique<Slot[]>(kChunkSlots));
+        } catch (...) {
+            return false;
+        }
+    }
+    *index = slot_count_++;
+    SlotAt(*index).generation = initial_generation(*index);
+    return true;
 }
 
 ZTHANDLE CHandleTable::Create(void* storage) noexcept {
@@ -28,20 +47,10 @@ ZTHANDLE CHandleTable::Create(void* storage) noexcept {
     if (!free_.empty()) {
         index = free_.back();
         free_.pop_back();
-    } else {
-        if (slots_.size() >= kMaxSlots)
-            return 0;
-        index = static_cast<uint32_t>(slots_.size());
-        try {
-            // Room for every slot in the free list, so recycling never allocates.
-            free_.reserve(slots_.size() + 1);
-            slots_.push_back(Slot{});
-        } catch (...) {
-            return 0;
-        }
-        slots_.back().generation = initial_generation(index);
+    } else if (!NewSlot(&index)) {
+        return 0;
     }
-    Slot& slot = slots_[index];
+    Slot& slot = SlotAt(index);
     slot.handle = encode_handle(index, slot.generation);
     slot.object = nullptr;
     slot.storage = storage;
@@ -141,7 +150,7 @@ void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
 }
 
 void CHandleTable::Recycle(uint32_t index) {
-    Slot& slot = slots_[index];
+    Slot& slot = SlotAt(index);
     slot.handle = 0;
     slot.generation = (slot.generation + 1) & kGenerationMask;
     // A slot that has used up its generations is retired, so that no old

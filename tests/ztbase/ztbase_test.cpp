@@ -2,6 +2,7 @@
 // object, interface lookup, and many threads at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -104,6 +105,27 @@ TEST(ZtHandleValues, ReleasedValuesStayDeadAndLinkedOnesAreNotReused) {
     EXPECT_EQ(ZtRefCount(live), 1);
     EXPECT_EQ(disposals, 200);
     ZtRelease(live);
+}
+
+// The table grows in pieces; handles from all of them are distinct objects.
+TEST(ZtHandleValues, ManyLiveHandlesEachNameTheirOwnObject) {
+    std::atomic<int> disposals{0};
+    std::vector<ZTHANDLE> handles(70000);
+    for (ZTHANDLE& h : handles)
+        ASSERT_NE(h = make_test_object(disposals), 0u);
+    std::vector<void*> objects;
+    for (ZTHANDLE h : handles) {
+        void* iface = nullptr;
+        ASSERT_EQ(ZtQueryInterface(h, test_iid(), &iface), 0);
+        objects.push_back(iface);
+    }
+    std::sort(objects.begin(), objects.end());
+    EXPECT_EQ(std::adjacent_find(objects.begin(), objects.end()), objects.end());
+    for (ZTHANDLE h : handles)
+        ZtRelease(h);
+    EXPECT_EQ(disposals, 70000);
+    for (ZTHANDLE h : handles)
+        ASSERT_EQ(ZtIsObject(h), 0);
 }
 
 TEST(ZtStress, SharedHandlesAreDisposedExactlyOnce) {
