@@ -31,7 +31,8 @@ std::shared_ptr<const LinearTable> linear_table(size_t entries, int64_t pixel_by
 
 } // namespace
 
-std::unique_ptr<CImage> CImage::create(int32_t width, int32_t height, const std::vector<uint32_t>& data_types) {
+std::unique_ptr<CImage> CImage::create(int32_t width, int32_t height, const std::vector<uint32_t>& data_types,
+                                       bool packed) {
     if (data_types.empty() || data_types.size() > static_cast<size_t>(kMaxPlanes))
         throw std::invalid_argument("invalid plane count");
     // The whole image is checked against the bound before any plane is made.
@@ -49,7 +50,7 @@ std::unique_ptr<CImage> CImage::create(int32_t width, int32_t height, const std:
     std::vector<CImagePlane> planes;
     planes.reserve(data_types.size());
     for (uint32_t word : data_types)
-        planes.push_back(CImagePlane::allocate(width, height, word));
+        planes.push_back(CImagePlane::allocate(width, height, word, packed));
     return std::make_unique<CImage>(width, height, std::move(planes));
 }
 

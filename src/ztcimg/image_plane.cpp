@@ -2,11 +2,12 @@
 
 #include <stdexcept>
 
+#include "pixel_memory.hpp"
 #include "size_limits.hpp"
 
 namespace ztcimg {
 
-CImagePlane CImagePlane::allocate(int32_t width, int32_t height, uint32_t data_type) {
+CImagePlane CImagePlane::allocate(int32_t width, int32_t height, uint32_t data_type, bool packed) {
     auto format = PixelFormat::describe(data_type);
     if (!format)
         throw std::invalid_argument("invalid data type");
@@ -16,7 +17,8 @@ CImagePlane CImagePlane::allocate(int32_t width, int32_t height, uint32_t data_t
     CImagePlane p;
     p.data_type_ = data_type;
     p.format_ = *format;
-    p.memory_ = std::make_shared<uint8_t[]>(static_cast<size_t>(*bytes)); // value-initialised: zero
+    const auto size = static_cast<size_t>(*bytes);
+    p.memory_ = packed ? packed_pixels(size) : separate_pixels(size);
     p.origin_ = p.memory_.get();
     p.row_stride_ = static_cast<int64_t>(width) * format->bytes;
     return p;

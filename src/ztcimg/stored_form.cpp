@@ -79,7 +79,8 @@ std::unique_ptr<CImage> read_stored_form(const uint8_t* bytes, uint64_t length) 
     if (total != in.left())
         throw stored_form_error(total > in.left() ? "truncated pixels" : "bytes after the image");
 
-    auto image = CImage::create(width, height, words);
+    // Images are loaded in bulk, a list of them at a time.
+    auto image = CImage::create(width, height, words, true);
     for (int32_t p = 0; p < planes; ++p) {
         const CImagePlane& plane = image->plane(p);
         const PixelFormat& f = plane.format();

@@ -201,6 +201,39 @@ std::vector<uint8_t> sample_blob() {
     return img.stored();
 }
 
+// Loaded images share blocks of memory; each must keep pixels of its own,
+// suitably aligned, whatever is released or loaded around it.
+TEST(ZtImageStoredFormTest, ImagesLoadedInBulkKeepTheirOwnPixels) {
+    const uint32_t words[] = {ZT_DT_U8, ZT_DT_F32};
+    const std::vector<uint8_t> small = Image(ZtImageCreatePlanes(33, 17, 2, words)).stored();
+    const std::vector<uint8_t> large = Image(ZtImageCreate(300, 300, 1, ZT_DT_U8)).stored();
+    std::vector<Image> images(3000);
+    auto mark = [&](std::size_t i) {
+        for (int32_t p = 0; p < 2; ++p)
+            for (int32_t y = 0; y < 17; y += 4)
+                ZtImageSetPixel(images[i].get(), p, i % 33, y, double(i % 200 + p));
+    };
+    auto check = [&](std::size_t i) {
+        const ZTK::ZtLinearEntry* table = nullptr;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(images[i].linear(1, &table)) % alignof(float), 0u) << i;
+        for (int32_t p = 0; p < 2; ++p)
+            for (int32_t y = 0; y < 17; ++y)
+                for (int32_t x = 0; x < 33; ++x)
+                    ASSERT_EQ(images[i].at(x, y, p), (x == int32_t(i % 33) && y % 4 == 0) ? double(i % 200 + p) : 0.0)
+                        << i << " " << p << " " << x << " " << y;
+    };
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        *images[i].out() = load(i % 100 == 99 ? large : small);
+        if (i % 100 != 99)
+            mark(i);
+    }
+    for (std::size_t i = 0; i < images.size(); i += 2)
+        *images[i].out() = load(small), mark(i);
+    for (std::size_t i = 0; i < images.size(); ++i)
+        if (i % 100 != 99)
+            check(i);
+}
+
 TEST(ZtImageStoredFormTest, EveryTruncationIsRefused) {
     auto blob = sample_blob();
     for (size_t n = 0; n < blob.size(); ++n)

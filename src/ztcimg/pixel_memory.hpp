@@ -1,0 +1,19 @@
+#pragma once
+// Memory for the pixels of a plane.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace ztcimg {
+
+// Zeroed memory of its own for one plane.
+std::shared_ptr<uint8_t[]> separate_pixels(size_t bytes);
+
+// Zeroed memory for one plane of many made one after another, as a load
+// makes them: small planes are cut from large shared blocks, which cost one
+// allocation and, where the system allows huge pages, one page fault each
+// instead of one per plane and page. A block goes when the last plane cut
+// from it goes. Large planes get memory of their own.
+std::shared_ptr<uint8_t[]> packed_pixels(size_t bytes);
+
+} // namespace ztcimg
