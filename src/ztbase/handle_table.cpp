@@ -1,5 +1,6 @@
 #include "handle_table.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "handle_codec.hpp"
@@ -16,29 +17,10 @@ CHandleTable& CHandleTable::Instance() {
 
 CHandleTable::Slot* CHandleTable::Find(ZTHANDLE h) {
     auto index = handle_index(h);
-    if (!index || *index >= slot_count_)
+    if (!index || *index >= slots_.size())
         return nullptr;
-    Slot& slot = SlotAt(*index);
+    Slot& slot = slots_[*index];
     return slot.handle == h ? &slot : nullptr;
-}
-
-bool CHandleTable::NewSlot(uint32_t* index) {
-    if (slot_count_ >= kMaxSlots)
-        return false;
-    if (slot_count_ == chunks_.size() * kChunkSlots) {
-        try {
-            // Room for every slot in the free list first, so that recycling
-            // never allocates.
-            free_.reserve(std::size_t{slot_count_} + kChunkSlots);
-            chunks_.reserve(chunks_.size() + 1);
-            chunks_.push_back(std::make_unique<Slot[]>(kChunkSlots));
-        } catch (...) {
-            return false;
-        }
-    }
-    *index = slot_count_++;
-    SlotAt(*index).generation = initial_generation(*index);
-    return true;
 }
 
 ZTHANDLE CHandleTable::Create(void* storage) noexcept {
@@ -47,10 +29,27 @@ ZTHANDLE CHandleTable::Create(void* storage) noexcept {
     if (!free_.empty()) {
         index = free_.back();
         free_.pop_back();
-    } else if (!NewSlot(&index)) {
-        return 0;
+    } else {
+        if (slots_.size() >= kMaxSlots)
+            return 0;
+        index = static_cast<uint32_t>(slots_.size());
+        try {
+            // Both grow by doubling, together: the free list always has room
+            // for every slot, so recycling never allocates, and it is not
+            // reallocated for every new handle.
+            if (slots_.size() == slots_.capacity()) {
+                const std::size_t capacity =
+                    std::min<std::size_t>(kMaxSlots, std::max<std::size_t>(64, 2 * slots_.size()));
+                free_.reserve(capacity);
+                slots_.reserve(capacity);
+            }
+            slots_.push_back(Slot{});
+        } catch (...) {
+            return 0;
+        }
+        slots_.back().generation = initial_generation(index);
     }
-    Slot& slot = SlotAt(index);
+    Slot& slot = slots_[index];
     slot.handle = encode_handle(index, slot.generation);
     slot.object = nullptr;
     slot.storage = storage;
@@ -150,7 +149,7 @@ void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
 }
 
 void CHandleTable::Recycle(uint32_t index) {
-    Slot& slot = SlotAt(index);
+    Slot& slot = slots_[index];
     slot.handle = 0;
     slot.generation = (slot.generation + 1) & kGenerationMask;
     // A slot that has used up its generations is retired, so that no old

@@ -2,7 +2,6 @@
 // The process-wide table of handles: per slot the current handle value, the
 // ordinary and link reference counts, the bound object and its storage.
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -41,20 +40,12 @@ private:
         bool disposing = false;
     };
 
-    // Slots live in chunks that never move: growing the table copies no
-    // slot, and touches no memory but the new chunk's.
-    static constexpr unsigned kChunkBits = 14;
-    static constexpr uint32_t kChunkSlots = 1u << kChunkBits;
-    Slot& SlotAt(uint32_t index) { return chunks_[index >> kChunkBits][index & (kChunkSlots - 1)]; }
-    bool NewSlot(uint32_t* index); // lock held
-
     Slot* Find(ZTHANDLE h); // lock held
     void Destroy(ZTHANDLE h, IDisposableType* object, void* storage) noexcept;
     void Recycle(uint32_t index); // lock held
 
     std::mutex mutex_;
-    std::vector<std::unique_ptr<Slot[]>> chunks_;
-    uint32_t slot_count_ = 0; // slots ever handed out
+    std::vector<Slot> slots_;
     std::vector<uint32_t> free_;
 };
 

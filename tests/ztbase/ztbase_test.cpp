@@ -107,7 +107,7 @@ TEST(ZtHandleValues, ReleasedValuesStayDeadAndLinkedOnesAreNotReused) {
     ZtRelease(live);
 }
 
-// The table grows in pieces; handles from all of them are distinct objects.
+// Handles made while the table grows, many times over, each name an object of their own.
 TEST(ZtHandleValues, ManyLiveHandlesEachNameTheirOwnObject) {
     std::atomic<int> disposals{0};
     std::vector<ZTHANDLE> handles(70000);
