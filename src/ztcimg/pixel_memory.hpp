@@ -10,10 +10,8 @@ namespace ztcimg {
 std::shared_ptr<uint8_t[]> separate_pixels(size_t bytes);
 
 // Zeroed memory for one plane of many made one after another, as a load
-// makes them: small planes are cut from large shared blocks, which cost one
-// allocation and, where the system allows huge pages, one page fault each
-// instead of one per plane and page. A block goes when the last plane cut
-// from it goes. Large planes get memory of their own.
+// makes them: small planes share blocks (ZTK::detail::packed_piece), large
+// ones get memory of their own.
 std::shared_ptr<uint8_t[]> packed_pixels(size_t bytes);
 
 } // namespace ztcimg

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "tav/frame/call_frame.hpp"
@@ -24,7 +25,7 @@ inline std::vector<float> copy_caller_floats(const float* values, uint64_t count
 
 // A null buffer asks for the count; too small a buffer fails the call and is
 // left untouched.
-inline void copy_floats_out(const std::vector<float>& values, float* buffer, uint64_t& count) {
+inline void copy_floats_out(std::span<const float> values, float* buffer, uint64_t& count) {
     if (buffer != nullptr) {
         if (count < values.size())
             frame::fail(ErrBufferTooSmall);

@@ -1,5 +1,7 @@
 #pragma once
-// A float-vector sample.
+// A float-vector sample. Its values never change, so clones share them.
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "tav/frame/interfaces.hpp"
@@ -9,25 +11,29 @@ namespace Korvu2::TAV::Objects {
 
 class CDataFloat32Vector : public ITavData {
 public:
-    explicit CDataFloat32Vector(std::vector<float> values);
-    // From a stored "ARRYFL32" payload; its size must be a positive multiple of 4.
+    explicit CDataFloat32Vector(const std::vector<float>& values);
+    // From a stored "ARRYFL32" payload; its size must be a positive multiple
+    // of 4. The values of a load's vectors share blocks of memory
+    // (ZTK::detail::packed_piece).
     explicit CDataFloat32Vector(const StoredPayload& payload);
+    CDataFloat32Vector(std::shared_ptr<const float[]> values, std::size_t size);
 
     int32_t Compare(const ITavData& other) const override;
     bool VerifyCompatibility(const ITavDataType& type) const override;
     SharedHandle<ITavData> Clone() const override;
 
-    const std::vector<float>& Values() const { return values_; }
+    std::span<const float> Values() const { return {values_.get(), size_}; }
 
     void prepare() override {}
     vxIO::xriff_fixed_string<8> chunk_type() const override { return "ARRYFL32"; }
     vxIO::xriff_fixed_string<16> chunk_name() const override { return {}; }
-    uint64_t chunk_size() const override { return values_.size() * sizeof(float); }
-    const void* chunk_data() const override { return values_.data(); }
+    uint64_t chunk_size() const override { return size_ * sizeof(float); }
+    const void* chunk_data() const override { return values_.get(); }
     void clear() override {}
 
 private:
-    std::vector<float> values_;
+    std::shared_ptr<const float[]> values_;
+    std::size_t size_;
 };
 
 } // namespace Korvu2::TAV::Objects

@@ -21,9 +21,13 @@ inline bool float_values_equal(std::span<const float> a, std::span<const float> 
 
 // The values of a stored float array; the size must be a positive multiple
 // of 4 (a vector sample is never empty).
-inline std::vector<float> float_values_from(const StoredPayload& payload) {
+inline void check_float_payload(const StoredPayload& payload) {
     if (payload.size == 0 || payload.size % sizeof(float) != 0 || payload.bytes == nullptr)
         throw invalid_stored_form("float array of invalid size");
+}
+
+inline std::vector<float> float_values_from(const StoredPayload& payload) {
+    check_float_payload(payload);
     std::vector<float> values(payload.size / sizeof(float));
     std::memcpy(values.data(), payload.bytes, payload.size);
     return values;

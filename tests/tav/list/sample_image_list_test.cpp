@@ -117,7 +117,7 @@ void expect_matches(const CSampleImageListBase& list, const StringModel& model) 
     ASSERT_EQ(list.DataCount(), model.data.size());
     for (std::size_t d = 0; d < model.data.size(); ++d) {
         const auto& item = dynamic_cast<const CDataFloat32Vector&>(*list.DataAt(d));
-        ASSERT_EQ(item.Values().at(0), model.data[d].first) << "data " << d;
+        ASSERT_EQ(item.Values().front(), model.data[d].first) << "data " << d;
         ASSERT_EQ(text_of(*list.DataAt(d)->Label()), model.texts[model.data[d].second]) << "label of data " << d;
     }
 }
