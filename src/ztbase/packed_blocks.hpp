@@ -12,6 +12,15 @@
 
 #include <sys/mman.h>
 
+// GCC says so with __SANITIZE_ADDRESS__, Clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZT_ADDRESS_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZT_ADDRESS_CHECKS 1
+#endif
+#endif
+
 namespace ZTK::detail {
 
 inline constexpr size_t kPackedBlockBytes = size_t{2} << 20;
@@ -44,7 +53,7 @@ inline std::shared_ptr<uint8_t[]> new_packed_block() {
 // (or the build checks addresses, which sees overruns only between
 // allocations of their own), in which case the caller allocates on its own.
 inline std::shared_ptr<uint8_t[]> packed_piece(size_t bytes) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(ZT_ADDRESS_CHECKS)
     (void)bytes;
     return {};
 #else
