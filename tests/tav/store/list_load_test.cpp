@@ -53,7 +53,7 @@ TEST(ListLoad, FaultyFilesGetTheirCodes) {
         {set("TavInfo2", 3, &FileChunk::name, "x"), ErrInvalidOperation},
         {info(3, std::string("\1\0", 2)), ErrFile},
         {info(3, u32s({1})), ErrFile}, // vector data type without dimension
-        {info(1, systime(2021, 3, 2, 9, 8, 7, 6, 5).substr(0, 15)), ErrFile},
+        {info(1, u16s({2021, 3, 2, 9, 8, 7, 6, 5}).substr(0, 15)), ErrFile},
         {data(f32s({1})), ErrFile},
         {data("abcdefg"), ErrFile},
         {set("TavData", 0, &FileChunk::type, "ZTIMGZ9 "), ErrFile}, // compressed image among vectors

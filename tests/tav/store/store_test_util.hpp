@@ -1,13 +1,9 @@
 #pragma once
-// Helpers of the store tests: lists made in memory, scratch folders, files.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
+// Helpers of the store tests: lists made in memory and the bytes they write.
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "tav/frame/make_object.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
@@ -19,44 +15,7 @@ namespace store_test {
 
 using namespace Korvu2::TAV;
 using namespace Korvu2::TAV::Objects;
-
-// A fresh folder, on disk or in memory, removed with everything in it when
-// the object goes.
-class TempDir {
-public:
-    explicit TempDir(bool in_memory = false) {
-        std::error_code ec;
-        const auto base = in_memory && std::filesystem::is_directory("/dev/shm", ec)
-                              ? std::filesystem::path("/dev/shm")
-                              : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "tav_store_XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-    std::set<std::string> names() const {
-        std::set<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path_))
-            out.insert(e.path().filename().string());
-        return out;
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
+using namespace tav_test;
 
 inline void add(SharedHandle<ITav>& list, std::vector<float> values, const std::string& label) {
     auto data = make_object<CDataFloat32Vector>(std::move(values));
