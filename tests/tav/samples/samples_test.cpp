@@ -1,4 +1,3 @@
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
