@@ -84,23 +84,16 @@ inline std::string WriteKorvu1(const Korvu1File& file) {
     return out;
 }
 
-// The serialised form of an image, as an image record holds it; empty on failure.
-inline std::string ImageBlob(ZTIMAGE image) {
-    const uint64_t size = ZtImageStoredSize(image);
-    if (size == 0) return {};
-    std::string bytes(size, '\0');
-    if (!ZtImageWriteToMemory(image, bytes.data(), size)) return {};
-    return bytes;
-}
-
 // A width x height image of one plane of `dataType` whose pixel (x, y) is
-// (x + 3 y + seed) modulo 251, serialised.
+// (x + 3 y + seed) modulo 251, serialised as an image record holds it; empty
+// on failure.
 inline std::string TestImageBlob(int32_t width, int32_t height, uint32_t dataType = ZT_DT_U8, int32_t seed = 0) {
     const ZTIMAGE image = ZtImageCreate(width, height, 1, dataType);
     if (image == 0) return {};
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) ZtImageSetPixel(image, 0, x, y, (x + 3 * y + seed) % 251);
-    std::string bytes = ImageBlob(image);
+    std::string bytes(ZtImageStoredSize(image), '\0');
+    if (bytes.empty() || !ZtImageWriteToMemory(image, bytes.data(), bytes.size())) bytes.clear();
     ZtRelease(image);
     return bytes;
 }

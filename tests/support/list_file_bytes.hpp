@@ -67,18 +67,13 @@ inline std::string list_file(const std::vector<FileChunk>& chunks) {
     return out;
 }
 
-// The eight SYSTEMTIME fields: year, month, day of week, day, hour, minute, second, ms.
-inline std::string systime(uint16_t year, uint16_t month, uint16_t dow, uint16_t day, uint16_t hour, uint16_t minute,
-                           uint16_t second, uint16_t ms) {
-    return u16s({year, month, dow, day, hour, minute, second, ms});
-}
-
-// "TavInfo2" with the comment, two times and the two type descriptors.
+// "TavInfo2" with the comment, two times (year, month, day of week, day,
+// hour, minute, second, ms) and the two type descriptors.
 inline FileChunk info(std::string comment, std::string dataType, std::string labelType) {
     return composite("TavInfo2", {leaf("TXTUTF8 ", "", std::move(comment)),
-                                  leaf(std::string("SYSTIME\0", 8), "CreationTime", systime(2021, 3, 2, 9, 8, 7, 6, 5)),
+                                  leaf(std::string("SYSTIME\0", 8), "CreationTime", u16s({2021, 3, 2, 9, 8, 7, 6, 5})),
                                   leaf(std::string("SYSTIME\0", 8), "ModificationTime",
-                                       systime(2022, 4, 5, 10, 11, 12, 13, 14)),
+                                       u16s({2022, 4, 5, 10, 11, 12, 13, 14})),
                                   leaf("DATATYPE", "", std::move(dataType)),
                                   leaf(std::string("LBLTYPE\0", 8), "", std::move(labelType))});
 }

@@ -99,14 +99,8 @@ private:
 };
 
 // A stream that cannot seek, so its size is not known up front.
-class PipeBuf : public std::streambuf {
-public:
-    explicit PipeBuf(std::string bytes) : bytes_(std::move(bytes)) {
-        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
-    }
-
-private:
-    std::string bytes_;
+struct PipeBuf : std::streambuf {
+    explicit PipeBuf(std::string& bytes) { setg(bytes.data(), bytes.data(), bytes.data() + bytes.size()); }
 };
 
 Korvu1File FullFile(double version = 1.4) {
@@ -134,7 +128,8 @@ Korvu1File FullFile(double version = 1.4) {
 // ZtkException the read ends with, if any.
 std::optional<ZtkException> ReadAll(const std::string& bytes, RecordingVisitor& v, bool seekable = true) {
     std::istringstream string(bytes);
-    PipeBuf pipe(bytes);
+    std::string copy = bytes;
+    PipeBuf pipe(copy);
     std::istream piped(&pipe);
     try {
         Korvu1Reader::Read(seekable ? static_cast<std::istream&>(string) : piped, v);

@@ -3,22 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "support/list_file_bytes.hpp"
+#include "support/temp_dir.hpp"
 #include "tav/xriff/xriff_directory.hpp"
 #include "tav/xriff/xriff_ifstream.hpp"
 #include "tav/xriff/xriff_ofstream.hpp"
 
 using namespace vxIO;
+using namespace tav_test;
 
 namespace {
 
@@ -26,32 +24,15 @@ namespace {
 struct bytes_builder {
     std::string bytes;
     bytes_builder& raw(std::string_view s) { return bytes.append(s), *this; }
-    bytes_builder& field(std::string_view s, std::size_t n) {
-        std::string f(s.substr(0, n));
-        f.resize(n, '\0');
-        return raw(f);
-    }
-    bytes_builder& u64(uint64_t v) { return raw(std::string_view(reinterpret_cast<const char*>(&v), 8)); }
-    bytes_builder& header(std::string_view file_name = "test") { return raw("ZTKXRIFF        ").field(file_name, 16); }
+    bytes_builder& header() { return raw("ZTKXRIFF        ").raw(fixed("test", 16)); }
     bytes_builder& chunk_header(std::string_view type, std::string_view name, uint64_t size) {
-        return field(type, 8).field(name, 16).u64(size);
+        return raw(fixed(type, 8)).raw(fixed(name, 16)).raw(u64le(size));
     }
     bytes_builder& chunk(std::string_view type, std::string_view name, std::string_view payload) {
         return chunk_header(type, name, payload.size()).raw(payload);
     }
 };
 bytes_builder file() { return bytes_builder{}.header(); }
-
-// A file path in the temp directory, removed when the object goes.
-struct temp_path {
-    inline static std::atomic<int> counter{0};
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-        ("tav_xriff_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".xrf");
-    ~temp_path() {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-    }
-};
 
 // The message of the E that op throws, or "no error".
 template <class E>
@@ -105,9 +86,9 @@ struct counting_object : ixriff_streamable {
 } // namespace
 
 TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
-    temp_path tmp;
+    TempDir tmp;
     xriff_ofstream w;
-    w.open(tmp.path, "test");
+    w.open(tmp.file("t.xrf"), "test");
     // Told of progress once per 64 bytes written, whatever the pieces.
     std::vector<uint64_t> progress;
     w.set_progress_observer(64, [&] { progress.push_back(w.tell()); });
@@ -135,11 +116,10 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
                                      .chunk_header("ARRYU32 ", "nums", 8)
                                      .raw(std::string("\x01\0\0\0\x02\0\0\0", 8))
                                      .chunk_header("COMPOSIT", "empty", 0)
-                                     .raw(std::string("SYSTIME\0", 8)).raw("ModificationTime").u64(2).raw("xy")
+                                     .raw(std::string("SYSTIME\0", 8)).raw("ModificationTime").raw(u64le(2)).raw("xy")
                                      .bytes;
     ASSERT_EQ(expected.size(), 238u);
-    std::ifstream in(tmp.path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(read_bytes(tmp.file("t.xrf")), expected);
     EXPECT_EQ(time.prepared, 1);
     EXPECT_EQ(time.cleared, 1);
     ASSERT_EQ(progress.size(), 3u);
@@ -259,8 +239,7 @@ TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
     // checks that the directory of the file gives them back with their payloads.
     struct node {
         std::size_t level;
-        std::string name, payload;
-        bool composite;
+        std::string type, name, payload;
         uint64_t size = 0;
     };
     auto key = [](std::size_t level, const std::string& type, const std::string& name, uint64_t size) {
@@ -268,61 +247,60 @@ TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
     };
     std::mt19937 rng(1234);
     for (int round = 0; round < 20; ++round) {
-        temp_path tmp;
+        TempDir tmp;
+        const std::string path = tmp.file("t.xrf");
         std::vector<node> expected;
-        std::vector<std::size_t> open; // indices of open composites in expected
+        std::size_t depth = 0; // of open composites
         xriff_ofstream w;
-        w.open(tmp.path, "random");
+        w.open(path, "random");
         for (int i = 0; i < 60; ++i) {
             const std::string name = (rng() % 3 == 0) ? "" : "n" + std::to_string(rng() % 5);
             const unsigned action = rng() % 4;
             if (action == 0) {
                 w.open_composite(name);
-                expected.push_back({open.size(), name, "", true});
-                open.push_back(expected.size() - 1);
-            } else if (action == 1 && !open.empty()) {
+                expected.push_back({depth++, "COMPOSIT", name, ""});
+            } else if (action == 1 && depth > 0) {
                 w.close_composite();
-                open.pop_back();
+                --depth;
             } else {
                 std::string payload(rng() % 40, '\0');
                 for (auto& ch : payload)
                     ch = static_cast<char>(rng());
                 w.write_text(name, payload);
-                expected.push_back({open.size(), name, payload, false, payload.size()});
+                expected.push_back({depth, "TXTUTF8 ", name, payload, payload.size()});
             }
         }
-        for (; !open.empty(); open.pop_back())
+        for (; depth > 0; --depth)
             w.close_composite();
         w.close();
         // Composite sizes: everything written after one while the level stays deeper.
-        std::vector<std::string> keys;
+        std::vector<std::string> keys, got;
         for (std::size_t i = 0; i < expected.size(); ++i) {
             node& n = expected[i];
-            for (std::size_t j = i + 1; n.composite && j < expected.size() && expected[j].level > n.level; ++j)
+            for (std::size_t j = i + 1; n.type == "COMPOSIT" && j < expected.size() && expected[j].level > n.level; ++j)
                 n.size += 32 + expected[j].payload.size();
-            keys.push_back(key(n.level, n.composite ? "COMPOSIT" : "TXTUTF8 ", n.name, n.size));
+            keys.push_back(key(n.level, n.type, n.name, n.size));
         }
 
         xriff_directory dir;
-        dir.open(tmp.path);
+        dir.open(path);
         dir.read_header();
         dir.build();
         EXPECT_EQ(dir.reader().file_name().str(), "random");
-        std::vector<std::string> got;
         for (const auto& e : dir)
             got.push_back(key(e.level, e.type.str(), e.name.str(), e.size));
         ASSERT_EQ(got, keys);
-        // Forward (through the buffer) and backward (real seeks).
-        auto check = [&](const auto& e, std::size_t k) {
+        // Forward (through the buffer), then backward (real seeks).
+        auto check = [&](const auto& e, const node& n) {
             const auto bytes = dir.read_payload(e);
-            if (!expected[k].composite) {
-                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected[k].payload);
+            if (n.type != "COMPOSIT") {
+                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), n.payload);
             }
         };
-        std::size_t k = 0;
-        for (auto it = dir.begin(); it != dir.end(); ++it)
-            check(*it, k++);
+        auto n = expected.begin();
+        for (const auto& e : dir)
+            check(e, *n++);
         for (auto it = dir.entries().rbegin(); it != dir.entries().rend(); ++it)
-            check(*it, --k);
+            check(*it, *--n);
     }
 }

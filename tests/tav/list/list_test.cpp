@@ -1,17 +1,23 @@
+// The list: random edits against a model, labels holding NaN, transforms
+// that cannot make a list, and the block sequence and merge sort under it.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <map>
-#include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/reports.hpp"
+#include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
+#include "tav/list/block_sequence.hpp"
+#include "tav/list/list_transform.hpp"
+#include "tav/list/safe_merge_sort.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
 #include "tav/samples/float_values.hpp"
@@ -60,11 +66,6 @@ void expect_invariants(const CSampleImageListBase& list) {
             ASSERT_TRUE(list.LabelAt(i - 1)->IsLess(label)) << "labels " << i - 1 << ", " << i << " out of order";
         }
     }
-}
-
-SharedHandle<ITav> new_list(SharedHandle<ITavLabelType> labelType, int32_t dataDimension = 1) {
-    SharedHandle<ITavDataType> dataType = make_object<CDataTypeFloat32Vector>(dataDimension);
-    return make_list(labelType, dataType);
 }
 
 // What a list of string labels must hold: its labels found by a linear walk
@@ -122,11 +123,28 @@ void expect_matches(const CSampleImageListBase& list, const StringModel& model) 
     }
 }
 
+SharedHandle<ITav> string_vector_list() {
+    SharedHandle<ITav> list = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
+    auto& target = AsList(*list);
+    for (const char* text : {"a", "b"})
+        target.AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}), *make_object<CLabelString>(text));
+    return list;
+}
+
+void expect_same(const BlockSequence<int>& sequence, const std::vector<int>& model) {
+    ASSERT_EQ(sequence.size(), model.size());
+    for (std::size_t i = 0; i < model.size(); ++i)
+        ASSERT_EQ(sequence[i], model[i]) << "at " << i;
+    std::vector<int> walked;
+    sequence.for_each([&](int v) { walked.push_back(v); });
+    ASSERT_EQ(walked, model);
+}
+
 } // namespace
 
 TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) {
     std::mt19937 random(20240611);
-    auto handle = new_list(make_object<CLabelTypeString>());
+    auto handle = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
     auto& list = AsList(*handle);
     StringModel model;
     std::vector<std::string> pool;
@@ -186,7 +204,7 @@ TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) 
 
 TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing) {
     std::mt19937 random(99);
-    auto handle = new_list(make_object<CLabelTypeFloat32Vector>(2));
+    auto handle = make_list(make_object<CLabelTypeFloat32Vector>(2), make_object<CDataTypeFloat32Vector>(1));
     auto& list = AsList(*handle);
     const float denorm = std::numeric_limits<float>::denorm_min();
     const float inf = std::numeric_limits<float>::infinity();
@@ -211,19 +229,143 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
         ASSERT_NO_FATAL_FAILURE(expect_invariants(list)) << "step " << step;
     }
     EXPECT_GT(nanItems, 100u);
-    // The list's own label holding NaN is found by identity, and adding an
+    // The list's first label holding NaN is found by identity, and adding an
     // item with it shares it.
-    for (std::size_t i = 0; i < list.LabelCount(); ++i) {
-        const ITavLabel& label = *list.LabelAt(i);
-        if (label.Compare(label) == CompareEqual)
-            continue;
-        EXPECT_EQ(list.FindLabel(label), i);
-        auto data = make_object<CDataFloat32Vector>(std::vector<float>{2.0f});
-        const std::size_t labelsBefore = list.LabelCount();
-        ASSERT_TRUE(list.AddItem(*data, label));
-        EXPECT_EQ(list.LabelCount(), labelsBefore);
-        EXPECT_EQ(list.LabelAt(i)->DataReferences().size(), label.DataReferences().size());
-        break;
-    }
+    std::size_t i = 0;
+    while (i < list.LabelCount() && list.LabelAt(i)->Compare(*list.LabelAt(i)) == CompareEqual)
+        ++i;
+    ASSERT_LT(i, list.LabelCount());
+    const ITavLabel& label = *list.LabelAt(i);
+    EXPECT_EQ(list.FindLabel(label), i);
+    const std::size_t labelsBefore = list.LabelCount(), referencesBefore = label.DataReferences().size();
+    auto data = make_object<CDataFloat32Vector>(std::vector<float>{2.0f});
+    ASSERT_TRUE(list.AddItem(*data, label));
+    EXPECT_EQ(list.LabelCount(), labelsBefore);
+    EXPECT_EQ(list.LabelAt(i)->DataReferences().size(), referencesBefore + 1);
     expect_invariants(list);
+}
+
+// When no new list can be made, the caller gets none and the transform fails
+// at once, instead of trying (and failing) to add every item.
+TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
+    auto source = string_vector_list();
+    ZTHANDLE mappedHandle = 0;
+    Mapping<ITavLabel> map = [&](const SharedHandle<ITavLabel>&) -> std::optional<SharedHandle<ITavLabel>> {
+        SharedHandle<ITavLabel> made = make_object<CLabelString>("x");
+        mappedHandle = made.handle();
+        return made;
+    };
+    int makes = 0;
+    ListMaker none = [&](const SharedHandle<ITavLabelType>&, const SharedHandle<ITavDataType>&) {
+        ++makes;
+        return SharedHandle<ITav>();
+    };
+    ZTHANDLE out = 77;
+    tav_test::ReportWatch watch;
+    const int32_t status = frame::status(
+        "TavTransformLabelList", [&](frame::Call&) { TransformLabels(AsList(*source), map, out, none); });
+    EXPECT_EQ(status, ErrFailure);
+    EXPECT_TRUE(watch.one(ErrFailure, "TavTransformLabelList"));
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(makes, 1);
+    EXPECT_EQ(ZtRefCount(mappedHandle), -1) << "the mapped label was not released";
+
+    ZTHANDLE dataOut = 77;
+    Mapping<ITavData> same = [](const SharedHandle<ITavData>& d) -> std::optional<SharedHandle<ITavData>> {
+        return d->Clone();
+    };
+    EXPECT_EQ(frame::status("TavTransformDataList",
+                            [&](frame::Call&) { TransformData(AsList(*source), same, dataOut, none); }),
+              ErrFailure);
+    EXPECT_EQ(dataOut, 0u);
+}
+
+TEST(BlockSequence, edits_anywhere_match_a_plain_vector) {
+    std::mt19937 random(7);
+    BlockSequence<int> sequence;
+    std::vector<int> model;
+    std::size_t largest = 0;
+    for (int step = 0; step < 20000; ++step) {
+        int op = static_cast<int>(random() % 1000);
+        if (op < 700 || model.empty()) {
+            std::size_t at = random() % (model.size() + 1);
+            sequence.insert(at, step);
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), step);
+        } else if (op < 999) {
+            std::size_t at = random() % model.size();
+            sequence.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        } else {
+            int divisor = 2 + static_cast<int>(random() % 5);
+            auto odd = [divisor](int v) { return v % divisor == 0; };
+            std::size_t removed = sequence.remove_if(odd);
+            ASSERT_EQ(removed, static_cast<std::size_t>(std::erase_if(model, odd)));
+        }
+        largest = std::max(largest, model.size());
+        if (step % 997 == 0)
+            expect_same(sequence, model);
+    }
+    expect_same(sequence, model);
+    EXPECT_GT(largest, 8 * BlockSequence<int>::kBlockSize);
+    std::size_t found = sequence.find_if([&](int v) { return v == model[model.size() / 2]; });
+    EXPECT_EQ(found, model.size() / 2);
+    sequence.assign(sequence.take_all());
+    expect_same(sequence, model);
+}
+
+TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
+    // Random answers are as inconsistent as an order can get; the result must
+    // still hold every element once (and the sanitizer sees no stray access).
+    std::mt19937 random(11);
+    for (std::size_t n : {0u, 1u, 2u, 17u, 1000u}) {
+        std::vector<int> items(n);
+        for (std::size_t i = 0; i < n; ++i)
+            items[i] = static_cast<int>(i);
+        safe_merge_sort(items, [&](int, int) { return random() % 2 == 0; });
+        std::sort(items.begin(), items.end());
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(items[i], static_cast<int>(i));
+    }
+    // With a true order, short and long runs come out ascending and stable.
+    for (std::size_t n : {2u, 3u, 17u}) {
+        std::vector<std::pair<int, std::size_t>> items;
+        for (std::size_t i = 0; i < n; ++i)
+            items.push_back({static_cast<int>((n - i) / 2), i});
+        auto expected = items;
+        std::stable_sort(expected.begin(), expected.end(), [](auto a, auto b) { return a.first < b.first; });
+        safe_merge_sort(items, [](auto a, auto b) { return a.first < b.first; });
+        EXPECT_EQ(items, expected) << n;
+    }
+}
+
+TEST(BlockSequence, partition_point_matches_a_plain_vector_across_blocks) {
+    std::mt19937 random(11);
+    BlockSequence<int> sequence;
+    std::vector<int> model; // kept ascending
+    for (int step = 0; step < 6000; ++step) {
+        if (random() % 4 != 0 || model.empty()) {
+            const int value = static_cast<int>(random() % 3000);
+            const auto at = std::upper_bound(model.begin(), model.end(), value);
+            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
+            model.insert(at, value);
+        } else {
+            const std::size_t at = random() % model.size();
+            sequence.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        if (step % 250 != 0)
+            continue;
+        for (int probe = 0; probe < 20; ++probe) {
+            const int threshold = static_cast<int>(random() % 3100) - 50;
+            // Any end, including block starts, 0 and past the size.
+            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
+            const std::size_t clipped = std::min(end, model.size());
+            auto below = [threshold](int v) { return v < threshold; };
+            const auto expected = static_cast<std::size_t>(
+                std::partition_point(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(clipped), below) -
+                model.begin());
+            ASSERT_EQ(sequence.partition_point(end, below), expected) << "step " << step << ", end " << end;
+        }
+    }
+    EXPECT_GT(model.size(), 4 * BlockSequence<int>::kBlockSize);
 }

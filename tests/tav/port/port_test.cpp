@@ -1,19 +1,88 @@
-#include "tav/port/text_conversion.hpp"
-
-#include <gtest/gtest.h>
-
+// The platform layer: text conversions, the thread's narrow codeset, file
+// paths and local time.
+#include <array>
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include "tav/frame/exceptions.hpp"
-#include "test_locales.hpp"
+#include "tav/port/local_time.hpp"
+#include "tav/port/paths.hpp"
+#include "tav/port/text_conversion.hpp"
 
 using namespace Korvu2::TAV::port;
-using tav_port_test::ThreadLocale;
 
 namespace {
+
+// ISO-8859-1 for the narrow-text tests: installed, or compiled once with
+// localedef from en_US into a directory under /tmp and loaded from there
+// through LOCPATH, which newlocale reads per call; null when neither works.
+locale_t make_latin1_locale() {
+    const std::string name = "en_US.ISO-8859-1";
+    auto checked = [](locale_t l) {
+        if (l && std::string(nl_langinfo_l(CODESET, l)) != "ISO-8859-1") {
+            freelocale(l);
+            return locale_t{};
+        }
+        return l;
+    };
+    if (locale_t installed = checked(newlocale(LC_ALL_MASK, name.c_str(), nullptr)))
+        return installed;
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tav-port-locales-" + std::to_string(getuid()));
+    std::error_code ec;
+    if (!fs::exists(root / name, ec)) {
+        // Compiled aside and renamed into place, so that test processes
+        // running side by side never load a half-written locale.
+        fs::create_directories(root, ec);
+        const fs::path scratch = root / (name + ".tmp" + std::to_string(getpid()));
+        if (std::system(("localedef -c -i en_US -f ISO-8859-1 '" + scratch.string() + "' >/dev/null 2>&1").c_str()) != -1)
+            fs::rename(scratch, root / name, ec);
+        fs::remove_all(scratch, ec);
+    }
+    const char* old = std::getenv("LOCPATH");
+    const std::string saved = old ? old : "";
+    setenv("LOCPATH", root.c_str(), 1);
+#if defined(__SANITIZE_ADDRESS__)
+    // glibc keeps the parsed LOCPATH with the loaded locale data for good.
+    __lsan::ScopedDisabler keep_glibc_path;
+#endif
+    locale_t made = checked(newlocale(LC_ALL_MASK, name.c_str(), nullptr));
+    old ? setenv("LOCPATH", saved.c_str(), 1) : unsetenv("LOCPATH");
+    return made;
+}
+
+locale_t latin1_locale() {
+    static locale_t locale = make_latin1_locale();
+    return locale;
+}
+
+locale_t utf8_locale() {
+    static locale_t locale = newlocale(LC_ALL_MASK, "C.UTF-8", nullptr);
+    return locale;
+}
+
+// Makes `locale` the calling thread's locale (and only its) for its lifetime.
+class ThreadLocale {
+public:
+    explicit ThreadLocale(locale_t locale) : previous_(uselocale(locale)) {}
+    ~ThreadLocale() { uselocale(previous_); }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+
+private:
+    locale_t previous_;
+};
 
 // glibc's own converter, as an independent reference for well-formed text.
 std::string reference_utf16_to_utf8(const std::u16string& text) {
@@ -116,7 +185,7 @@ TEST(Utf8Utf16, InputEndsAtTheFirstZeroAndNullIsEmpty) {
 
 TEST(NarrowText, CAndUtf8LocalesSpeakUtf8) {
     static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    for (locale_t locale : {c_locale, tav_port_test::utf8_locale()}) {
+    for (locale_t locale : {c_locale, utf8_locale()}) {
         ASSERT_NE(locale, nullptr);
         ThreadLocale scope(locale);
         EXPECT_TRUE(ansi_is_utf8()) << ansi_codeset();
@@ -129,7 +198,7 @@ TEST(NarrowText, CAndUtf8LocalesSpeakUtf8) {
 }
 
 TEST(NarrowText, Latin1LocaleConvertsThroughItsCodeset) {
-    locale_t latin1 = tav_port_test::latin1_locale();
+    locale_t latin1 = latin1_locale();
     if (!latin1)
         GTEST_SKIP() << "no ISO-8859-1 locale available";
     ThreadLocale scope(latin1);
@@ -147,4 +216,52 @@ TEST(NarrowText, Latin1LocaleConvertsThroughItsCodeset) {
     EXPECT_EQ(utf16_to_ansi(u"a\u20ACb\U0001F600c"), "a?b?c");
     EXPECT_EQ(utf16_to_ansi(u"\xD800" u"x\xDC00"), "?x?");
     EXPECT_EQ(utf16_to_ansi(std::u16string(5000, u'\u20AC')), std::string(5000, '?'));
+}
+
+TEST(Paths, WidePathsStayDistinctEvenWithLoneSurrogates) {
+    EXPECT_EQ(wide_path_to_fs(u"/tmp/\u00E9\U0001F600.tav"), "/tmp/\xC3\xA9\xF0\x9F\x98\x80.tav");
+    EXPECT_NE(wide_path_to_fs(u"a\xD800"), wide_path_to_fs(u"a\xDC00"));
+    EXPECT_NE(wide_path_to_fs(u"a\xD800"), wide_path_to_fs(u"a\uFFFD"));
+    EXPECT_EQ(wide_path_to_fs(static_cast<const char16_t*>(nullptr)), "");
+}
+
+TEST(Paths, NarrowPathsGoThroughTheThreadCodeset) {
+    {
+        ThreadLocale scope(utf8_locale());
+        EXPECT_EQ(narrow_path_to_fs("/tmp/\xC3\xA9.tav"), "/tmp/\xC3\xA9.tav");
+        // A replaced name would point at some other file.
+        EXPECT_THROW(narrow_path_to_fs("/tmp/\xE9.tav"), base2::character_conversion_error);
+        EXPECT_EQ(narrow_path_to_fs(static_cast<const char*>(nullptr)), "");
+    }
+    if (locale_t latin1 = latin1_locale()) {
+        ThreadLocale scope(latin1);
+        EXPECT_EQ(narrow_path_to_fs("/tmp/\xE9.tav"), "/tmp/\xC3\xA9.tav");
+    }
+}
+
+// Each case sets TZ and then restores it; this test binary runs no other
+// threads meanwhile.
+TEST(LocalTime, KnownInstantsInFixedZones) {
+    const struct {
+        const char* tz;
+        timespec when;
+        std::array<uint16_t, 8> expected; // year, month, weekday, day, h, min, s, ms
+    } cases[] = {
+        {"UTC0", {1709214330, 123456789}, {2024, 2, 4, 29, 13, 45, 30, 123}}, // a leap day, Thursday
+        // Two hours east of UTC the new year has begun: Monday.
+        {"XYZ-2", {1704065400, 999999999}, {2024, 1, 1, 1, 1, 30, 0, 999}},
+        {"UTC0", {0, 0}, {1970, 1, 4, 1, 0, 0, 0, 0}},
+    };
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    for (const auto& c : cases) {
+        setenv("TZ", c.tz, 1);
+        tzset();
+        const SYSTEMTIME t = local_time_at(c.when);
+        EXPECT_EQ((std::array{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+                  c.expected)
+            << c.tz << " " << c.when.tv_sec;
+    }
+    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
