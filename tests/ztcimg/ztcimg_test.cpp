@@ -165,6 +165,18 @@ TEST(ZtImageTest, AnAreaOfAnotherSizeIsResampledIntoOwnMemory) {
     EXPECT_EQ(one.at(0, 0), 5.0);
     ZtImageSetPixel(src.get(), 0, 0, 0, 7.0);
     EXPECT_EQ(wide.at(0, 0), 0.0);
+    // An area of one column is an area; one outside, turned round, or
+    // mapped to nothing is refused.
+    Image column;
+    ASSERT_NE(ZtImageMapArea(src.get(), 1, 0, 1, 1, 1, 2, column.out()), 0);
+    EXPECT_EQ(column.at(0, 1), 10.0);
+    const int32_t refused[][6] = {{1, 0, 0, 1, 1, 1}, {0, 1, 1, 0, 1, 1}, {0, 0, 2, 1, 1, 1},
+                                  {0, 0, 1, 2, 1, 1}, {0, 0, 1, 1, 0, 1}, {0, 0, 1, 1, 1, 0}};
+    for (const auto& r : refused) {
+        ZTIMAGE h = 5;
+        EXPECT_EQ(ZtImageMapArea(src.get(), r[0], r[1], r[2], r[3], r[4], r[5], &h), 0) << r[0] << r[2] << r[4];
+        EXPECT_EQ(h, 0u);
+    }
 }
 
 TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
@@ -176,6 +188,12 @@ TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
     ASSERT_NE(ZtImageTransformByMatrix(src.get(), m, out.out()), 0);
     ASSERT_EQ(ZtImageWidth(out.get()), 2);
     ASSERT_EQ(ZtImageHeight(out.get()), 3);
+    double px = 0, py = 0;
+    ZtImageTransformPoint(2, 1, m, &px, &py);
+    EXPECT_NEAR(px, -1, 1e-12);
+    EXPECT_NEAR(py, 2, 1e-12);
+    ZtImageTransformPoint(2, 1, nullptr, &px, &py); // no matrix: nothing written
+    EXPECT_NEAR(px, -1, 1e-12);
     // (x, y) goes to (-y, x), shifted into the result.
     for (int32_t y = 0; y < 3; ++y)
         for (int32_t x = 0; x < 2; ++x)

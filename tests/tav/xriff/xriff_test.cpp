@@ -222,6 +222,11 @@ TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
     // A prefix builds exactly when it ends at a top-level chunk boundary.
     const std::size_t boundaries[] = {32, 32 + 32 + 104, 32 + 32 + 104 + 32, bytes.size()};
     ASSERT_EQ(build_error(bytes), "");
+    // Null chunks are entries like any other.
+    xriff_directory dir;
+    build_from(dir, bytes);
+    ASSERT_EQ(dir.entries().size(), 6u);
+    EXPECT_EQ(std::next(dir.entries().begin(), 4)->type, vxIO::xriff_type::null_chunk);
     for (std::size_t n = 0; n < bytes.size(); ++n)
         EXPECT_EQ(build_error(bytes.substr(0, n)).empty(), std::find(std::begin(boundaries), std::end(boundaries), n) !=
                                                                std::end(boundaries))
