@@ -18,11 +18,15 @@ std::shared_ptr<const float[]> copy_of(const float* values, std::size_t size) {
     return copy;
 }
 
+// The payload's bytes need not be aligned for floats: they are copied as bytes.
 std::shared_ptr<const float[]> packed_copy_of(const StoredPayload& payload) {
     check_float_payload(payload);
     std::shared_ptr<uint8_t[]> piece = ZTK::detail::packed_piece(payload.size);
-    if (!piece)
-        return copy_of(static_cast<const float*>(static_cast<const void*>(payload.bytes)), payload.size / sizeof(float));
+    if (!piece) {
+        std::shared_ptr<float[]> copy = std::make_shared<float[]>(payload.size / sizeof(float));
+        std::memcpy(copy.get(), payload.bytes, payload.size);
+        return copy;
+    }
     std::memcpy(piece.get(), payload.bytes, payload.size);
     const auto* values = reinterpret_cast<const float*>(piece.get());
     return std::shared_ptr<const float[]>(std::move(piece), values);
