@@ -77,7 +77,7 @@ TEST(Adders, failures_report_in_order_and_change_nothing) {
         std::function<int32_t()> add;
         Reports expected;
     } cases[] = {
-        // The list handle: null, released, of another family; both templates.
+        // The list handle: null, released or of another family, for image and vector adders.
         {"TavAddNamedImageItemW", [&] { return TavAddNamedImageItemW(released, u"a", image, 0, 0); }, {badList}},
         {"TavAddNamedVectorItem", [&] { return TavAddNamedVectorItem(notAList, "a", kValue, 1); }, {badList}},
         {"TavAddNamedVectorItemW", [&] { return TavAddNamedVectorItemW(0, u"a", kValue, 1); }, {badList}},

@@ -1,6 +1,7 @@
 #pragma once
 // Building small lists through the public functions, recording every error
-// report (some functions report twice), and running tables of calls.
+// report (some functions report twice), running tables of calls, and a
+// scratch folder for files.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
