@@ -90,8 +90,6 @@ expect 1 export "$work/a.tav" "$work/a.tav/sub"
 expect 1 create-from-dir "$img" "$work/no/such/dir/x.tav" --size 8x8
 
 # --- edits ------------------------------------------------------------------
-expect 0 set-comment "$work/a.tav" "shapes, made by a test"
-expect 0 info "$work/a.tav" && has "comment:     shapes, made by a test"
 expect 2 set-comment "$work/a.tav" ""
 expect 0 exclude "$work/a.tav" square
 expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":true'

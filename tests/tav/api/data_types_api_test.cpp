@@ -11,7 +11,6 @@ using namespace list_test;
 
 namespace {
 
-constexpr const char* kOutside = "The input values lead to a feature window which is located partly outside the image";
 constexpr const char* kEmpty = "The input values lead to a an empty feature window which is not permitted";
 constexpr const char* kOrigin = "The input values would put the origin outside the feature window which is not permitted";
 
@@ -70,7 +69,7 @@ TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes)
     for (const Window& w : refused) {
         expect_calls({{std::to_string(w.left) + "," + std::to_string(w.width),
                        [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); },
-                       TAV_E_INVALID_ARGUMENT, {{TAV_E_INVALID_ARGUMENT, "", "TavSetFeatureWindow"}}}});
+                       TAV_E_INVALID_ARGUMENT, refusal(TAV_E_INVALID_ARGUMENT, "TavSetFeatureWindow")}});
         EXPECT_EQ(window_of(t), before);
     }
     for (const Window& w : {Window{0, 0, 640, 480, 639, 479}, Window{638, 478, 2, 2, 1, 1}, Window{5, 6, 7, 8, 0, 0}}) {

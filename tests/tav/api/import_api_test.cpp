@@ -4,10 +4,8 @@
 
 #include <array>
 #include <climits>
-#include <filesystem>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "list_fixture.hpp"
@@ -26,11 +24,7 @@ constexpr TAV kUntouched = 0x5151;
 
 class ImportTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir_); }
-    void TearDown() override {
-        Release();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { Release(); }
     void Release() {
         if (list_ != 0 && list_ != kUntouched)
             ZtRelease(list_);
@@ -41,7 +35,7 @@ protected:
     int32_t Import(const Korvu1File& file) {
         Release();
         list_ = kUntouched;
-        const std::string path = (dir_ / ("list" + std::to_string(++files_) + ".sil")).string();
+        const std::string path = dir_.file("list" + std::to_string(++files_) + ".sil");
         tavtest::WriteFile(path, tavtest::WriteKorvu1(file));
         const int32_t status = TavImportFromKorvu(path.c_str(), &list_);
         std::filesystem::remove(path);
@@ -59,8 +53,7 @@ protected:
         return file;
     }
 
-    const std::filesystem::path dir_ =
-        std::filesystem::temp_directory_path() / ("tav-import-" + std::to_string(getpid()));
+    const ScratchDir dir_;
     int files_ = 0;
     TAV list_ = 0;
 };
@@ -212,7 +205,7 @@ TEST_F(ImportTest, FailuresAreReportedUnderTheNativeName) {
 }
 
 TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
-    const std::string missing = (dir_ / "missing.sil").string();
+    const std::string missing = dir_.file("missing.sil");
     const std::u16string wideMissing(missing.begin(), missing.end());
     TAV list = kUntouched;
     auto native = [](int32_t code, const char* message) { return Reports{{code, message, kNative}}; };
@@ -223,14 +216,14 @@ TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
         {"null wide", [&] { return TavImportFromKorvuW(nullptr, &list); }, TAV_E_FAILURE, unexpected},
         {"missing", [&] { return TavImportFromKorvu(missing.c_str(), &list); }, TAV_E_FILE, notFound},
         {"missing wide", [&] { return TavImportFromKorvuW(wideMissing.c_str(), &list); }, TAV_E_FILE, notFound},
-        {"directory", [&] { return TavImportFromKorvu(dir_.c_str(), &list); }, TAV_E_FILE,
+        {"directory", [&] { return TavImportFromKorvu(dir_.path.c_str(), &list); }, TAV_E_FILE,
          native(TAV_E_FILE, "specified file is not a Korvu 1 Sample Image List")},
         // Not valid in the codeset: no file is looked for under a replaced name.
         {"unreadable narrow name", [&] { return TavImportFromKorvu("\xff.sil", &list); }, TAV_E_FILE, notFound},
         {"null out", [&] { return TavImportFromKorvu(missing.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT,
-         {{TAV_E_INVALID_ARGUMENT, "", "TavImportFromKorvu"}}},
+         refusal(TAV_E_INVALID_ARGUMENT, "TavImportFromKorvu")},
         {"null out wide", [] { return TavImportFromKorvuW(u"x", nullptr); }, TAV_E_INVALID_ARGUMENT,
-         {{TAV_E_INVALID_ARGUMENT, "", "TavImportFromKorvuW"}}},
+         refusal(TAV_E_INVALID_ARGUMENT, "TavImportFromKorvuW")},
     });
     EXPECT_EQ(list, kUntouched);
 }

@@ -87,11 +87,11 @@ TEST(ValueGetters, BufferProtocol) {
     // A getter of the other class.
     expect_calls({
         {"string of vector", [&] { return TavGetStringLabel(values, nullptr, &count); }, TAV_E_INCOMPATIBLE,
-         {{TAV_E_INCOMPATIBLE, "", "TavGetStringLabel"}}},
+         refusal(TAV_E_INCOMPATIBLE, "TavGetStringLabel")},
         {"wide string of vector", [&] { return TavGetStringLabelW(values, nullptr, &count); }, TAV_E_INCOMPATIBLE,
-         {{TAV_E_INCOMPATIBLE, "", "TavGetStringLabelW"}}},
+         refusal(TAV_E_INCOMPATIBLE, "TavGetStringLabelW")},
         {"vector of string", [&] { return TavGetFloatVectorLabel(text, nullptr, &count); }, TAV_E_INCOMPATIBLE,
-         {{TAV_E_INCOMPATIBLE, "", "TavGetFloatVectorLabel"}}},
+         refusal(TAV_E_INCOMPATIBLE, "TavGetFloatVectorLabel")},
     });
     for (ZTHANDLE h : {text, values, data})
         ZtRelease(h);

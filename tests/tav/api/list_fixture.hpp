@@ -1,8 +1,13 @@
 #pragma once
 // Building small lists through the public functions, recording every error
-// report (some functions report twice), and running tables of calls.
+// report (some functions report twice), running tables of calls, and a
+// scratch folder for files.
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +46,13 @@ inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
 
 using Reports = std::vector<ReportLog::Entry>;
 
+// The one report of a refusal.
+inline Reports refusal(int32_t code, const char* function, const char* message = "") {
+    return {{code, message, function}};
+}
+
+constexpr const char* kOutside = "The input values lead to a feature window which is located partly outside the image";
+
 // One row of a table: the call, the result it must give and the reports it
 // must make, in order.
 struct Call {
@@ -57,6 +69,28 @@ inline void expect_calls(const std::vector<Call>& calls) {
         EXPECT_EQ(log.take(), c.reported) << c.what;
     }
 }
+
+// A folder of the test's own, removed with its files.
+struct ScratchDir {
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tav_api_XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string file(const std::string& name) const { return (path / name).string(); }
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(file(name), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        return file(name);
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::filesystem::path path;
+};
 
 // Releases the handles it is given when it goes.
 struct Owned {
@@ -93,6 +127,15 @@ inline std::string label_text(TAVLABEL label) {
         return "<none>";
     std::string text(size, '\0');
     TavGetStringLabel(label, text.data(), &size);
+    text.pop_back();
+    return text;
+}
+
+inline std::u16string wide_comment(TAV list) {
+    uint64_t size = 0;
+    EXPECT_EQ(TavGetCommentW(list, nullptr, &size), 0);
+    std::u16string text(size, u'x');
+    EXPECT_EQ(TavGetCommentW(list, text.data(), &size), 0);
     text.pop_back();
     return text;
 }

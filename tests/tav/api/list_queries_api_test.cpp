@@ -10,34 +10,22 @@
 
 using namespace list_test;
 
-namespace {
-
-std::u16string wide_comment(TAV list) {
-    uint64_t size = 0;
-    EXPECT_EQ(TavGetCommentW(list, nullptr, &size), 0);
-    std::u16string text(size, u'x');
-    EXPECT_EQ(TavGetCommentW(list, text.data(), &size), 0);
-    text.pop_back();
-    return text;
-}
-
-} // namespace
-
 TEST(ListComment, setter_failures_keep_the_old_comment) {
     StringVectorList l;
     ASSERT_EQ(TavSetCommentW(l.list, u"kept"), 0);
     const int32_t invalid = TAV_E_INVALID_ARGUMENT;
-    const Reports native = {{invalid, "", "TavSetComment_native"}};
+    const Reports native = refusal(invalid, "TavSetComment_native");
     expect_calls({
         {"empty", [&] { return TavSetComment(l.list, ""); }, invalid, native},
         {"empty wide", [&] { return TavSetCommentW(l.list, u""); }, invalid, native},
-        {"null", [&] { return TavSetComment(l.list, nullptr); }, invalid, {{invalid, "", "TavSetComment"}}},
-        {"null wide", [&] { return TavSetCommentW(l.list, nullptr); }, invalid, {{invalid, "", "TavSetCommentW"}}},
+        {"null", [&] { return TavSetComment(l.list, nullptr); }, invalid, refusal(invalid, "TavSetComment")},
+        {"null wide", [&] { return TavSetCommentW(l.list, nullptr); }, invalid, refusal(invalid, "TavSetCommentW")},
         {"null list", [&] { return TavSetComment(0, "x"); }, invalid, native},
         {"not a list", [&] { return TavSetCommentW(l.dataType, u"x"); }, invalid, native},
-        {"get null list", [&] { return TavGetComment(0, nullptr, nullptr); }, invalid, {{invalid, "", "TavGetComment"}}},
+        {"get null list", [&] { return TavGetComment(0, nullptr, nullptr); }, invalid,
+         refusal(invalid, "TavGetComment")},
         {"get null size", [&] { return TavGetCommentW(l.list, nullptr, nullptr); }, invalid,
-         {{invalid, "", "TavGetCommentW"}}},
+         refusal(invalid, "TavGetCommentW")},
     });
     EXPECT_EQ(wide_comment(l.list), u"kept");
 }
@@ -50,9 +38,9 @@ TEST(ListMask, mask_data_must_fit_and_is_held_itself) {
     EXPECT_EQ(TavGetMaskData(l.list), 0u);
     expect_calls({
         {"too long", [&] { return TavSetMaskData(l.list, tooLong); }, TAV_E_INCOMPATIBLE,
-         {{TAV_E_INCOMPATIBLE, "", "TavSetMaskData"}}},
+         refusal(TAV_E_INCOMPATIBLE, "TavSetMaskData")},
         {"null", [&] { return TavSetMaskData(l.list, 0); }, TAV_E_INVALID_ARGUMENT,
-         {{TAV_E_INVALID_ARGUMENT, "", "TavSetMaskData"}}},
+         refusal(TAV_E_INVALID_ARGUMENT, "TavSetMaskData")},
     });
     EXPECT_EQ(TavGetMaskData(l.list), 0u);
     ASSERT_EQ(TavSetMaskData(l.list, fits), 0);
@@ -95,7 +83,7 @@ TEST(ListQueries, items_by_index_and_by_label) {
          {{invalid, "", "TavGetNumLabelEntries"}, {range, "invalid label index", "TavGetNumDataReferencesByLabel"}}},
         // A negative label index passes the first test; the inner calls report.
         {"count of label -1", [&] { return TavGetNumDataReferencesByLabel(l.list, -1); }, -1,
-         {{invalid, "", "TavGetNumDataReferences"}}},
+         refusal(invalid, "TavGetNumDataReferences")},
         {"data of label 2", [&] { return handle(TavGetDataByLabel(l.list, 2, 0)); }, 0,
          {{range, "Invalid label index", "TavGetDataByLabel"}}},
         {"data 1 of label 0", [&] { return handle(TavGetDataByLabel(l.list, 0, 1)); }, 0,
@@ -103,11 +91,11 @@ TEST(ListQueries, items_by_index_and_by_label) {
         {"data -2 of label -1", [&] { return handle(TavGetDataByLabel(l.list, -1, -2)); }, 0,
          {{invalid, "", "TavGetNumDataReferences"}, {invalid, "", "TavGetDataReference"}}},
         {"label reference 1", [&] { return handle(TavGetLabelReference(TavGetData(l.list, 0), 1)); }, 0,
-         {{range, "", "TavGetLabelReference"}}},
+         refusal(range, "TavGetLabelReference")},
         {"label references of a label", [&] { return TavGetNumLabelReferences(b); }, -1,
-         {{invalid, "", "TavGetNumLabelReferences"}}},
+         refusal(invalid, "TavGetNumLabelReferences")},
         {"data entries of a label", [&] { return TavGetNumDataEntries(b); }, -1,
-         {{invalid, "", "TavGetNumDataEntries"}}},
+         refusal(invalid, "TavGetNumDataEntries")},
     });
 }
 
@@ -124,6 +112,6 @@ TEST(ListQueries, statistics_of_items_per_label) {
 
     count = low = high = 9;
     expect_calls({{"null list", [&] { return TavGetStatistics(0, &count, &low, &high, &mean); },
-                   TAV_E_INVALID_ARGUMENT, {{TAV_E_INVALID_ARGUMENT, "", "TavGetStatistics"}}}});
+                   TAV_E_INVALID_ARGUMENT, refusal(TAV_E_INVALID_ARGUMENT, "TavGetStatistics")}});
     EXPECT_EQ(std::make_tuple(count, low, high), std::make_tuple(int64_t{9}, int64_t{9}, int64_t{9}));
 }

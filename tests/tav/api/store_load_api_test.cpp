@@ -1,8 +1,6 @@
 // TavStore, TavStoreW, TavLoad and TavLoadW: a stored list loads back equal,
 // and every failure has its code and reported name.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -14,31 +12,6 @@
 using namespace list_test;
 
 namespace {
-
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tav_api_store_XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string file(const std::string& name) const { return (dir_ / name).string(); }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-        return file(name);
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    bool empty() const { return std::filesystem::is_empty(dir_); }
-
-private:
-    std::filesystem::path dir_;
-};
 
 // Items over three labels added out of order, label 1 excluded, a mask and
 // a comment.
@@ -55,18 +28,10 @@ struct SampleList : StringVectorList {
     }
 };
 
-std::u16string comment_of(TAV list) {
-    uint64_t size = 0;
-    TavGetCommentW(list, nullptr, &size);
-    std::u16string text(size, u'\0');
-    TavGetCommentW(list, text.data(), &size);
-    return text;
-}
-
 } // namespace
 
 TEST(StoreLoad, AListLoadsBackEqualAndStoresToTheSameBytes) {
-    Scratch dir;
+    ScratchDir dir;
     SampleList l;
     ReportLog log;
     ASSERT_EQ(TavStore(l.list, dir.file("list.tav").c_str()), 0);
@@ -76,22 +41,19 @@ TEST(StoreLoad, AListLoadsBackEqualAndStoresToTheSameBytes) {
     ASSERT_EQ(TavLoadW(std::filesystem::path(dir.file("list.tav")).u16string().c_str(), &loaded), 0);
     EXPECT_EQ(log.take(), Reports{});
     EXPECT_EQ(ZtRefCount(loaded), 1);
-    // What the parts hold is the store's own test; here the list and the paths pass through.
-    EXPECT_EQ(label_texts(loaded), label_texts(l.list));
-    EXPECT_EQ(data_values(loaded), data_values(l.list));
-    EXPECT_EQ(excluded_flags(loaded), excluded_flags(l.list));
-    EXPECT_EQ(comment_of(loaded), comment_of(l.list));
+    // Storing again gives the same bytes only if every part came back in.
     ASSERT_EQ(TavStoreW(loaded, std::filesystem::path(dir.file("again.tav")).u16string().c_str()), 0);
     EXPECT_EQ(dir.read("again.tav"), dir.read("list.tav"));
     ZtRelease(loaded);
 }
 
 TEST(StoreLoad, StoreFailuresReportUnderTheInnerName) {
-    Scratch dir;
+    ScratchDir dir;
     SampleList l;
     const TAVLABELTYPE notAList = l.labelType;
     const std::string missing = dir.file("missing/list.tav"), a = dir.file("a.tav");
-    const Reports invalid = {{TAV_E_INVALID_ARGUMENT, "", "TavStore_native"}}, file = {{TAV_E_FILE, "", "TavStore_native"}};
+    const Reports invalid = refusal(TAV_E_INVALID_ARGUMENT, "TavStore_native");
+    const Reports file = refusal(TAV_E_FILE, "TavStore_native");
     expect_calls({
         {"null list", [&] { return TavStore(0, a.c_str()); }, TAV_E_INVALID_ARGUMENT, invalid},
         {"not a list", [&] { return TavStoreW(notAList, u"a.tav"); }, TAV_E_INVALID_ARGUMENT, invalid},
@@ -101,31 +63,26 @@ TEST(StoreLoad, StoreFailuresReportUnderTheInnerName) {
         {"directory as path", [&] { return TavStore(l.list, dir.file("").c_str()); }, TAV_E_FILE, file},
     });
     EXPECT_EQ(ZtRefCount(l.list), 1);
-    EXPECT_TRUE(dir.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
 TEST(StoreLoad, LoadFailuresKeepTheOutVariable) {
     using namespace tav_test;
-    Scratch dir;
+    ScratchDir dir;
     auto file = sample_string_vector_file();
     chunk_named(file, "TavInfo2")->children[3].payload = u32s({2, 5});
     const std::string enum2 = dir.write("enum2.tav", list_file(file));
-    file = sample_string_vector_file();
-    chunk_named(file, "LabelRefs")->payload = u32s({0, 7});
-    const std::string badIndex = dir.write("badindex.tav", list_file(file));
     const std::string good = dir.write("good.tav", list_file(sample_string_vector_file()));
     TAV out = 12345;
     auto load = [&](std::string path) { return [&out, path] { return TavLoad(path.c_str(), &out); }; };
-    auto native = [](int32_t code) { return Reports{{code, "", "TavLoad_native"}}; };
+    auto native = [](int32_t code) { return refusal(code, "TavLoad_native"); };
     expect_calls({
         {"missing", load(dir.file("missing.tav")), TAV_E_FILE, native(TAV_E_FILE)},
         {"empty", load(dir.write("empty.tav", "")), TAV_E_FILE, native(TAV_E_FILE)},
         {"data type enum 2", load(enum2), TAV_E_INVALID_OPERATION, native(TAV_E_INVALID_OPERATION)},
-        {"reference past the data", load(badIndex), TAV_E_FILE, native(TAV_E_FILE)},
-        {"directory", load(dir.file("")), TAV_E_FILE, native(TAV_E_FILE)},
         {"null wide", [&] { return TavLoadW(nullptr, &out); }, TAV_E_FILE, native(TAV_E_FILE)},
         {"null out", [&] { return TavLoad(good.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT,
-         {{TAV_E_INVALID_ARGUMENT, "", "TavLoad"}}},
+         refusal(TAV_E_INVALID_ARGUMENT, "TavLoad")},
     });
     EXPECT_EQ(out, 12345u);
     EXPECT_EQ(TavLoad(good.c_str(), &out), 0);
@@ -137,7 +94,7 @@ TEST(StoreLoad, LoadFailuresKeepTheOutVariable) {
 // too small buffer leaves size and buffer as they were.
 TEST(StoreLoad, CommentGettersStopAtANulInALoadedComment) {
     using namespace tav_test;
-    Scratch dir;
+    ScratchDir dir;
     auto file = sample_string_vector_file();
     chunk_named(file, "TavInfo2")->children[0].payload = std::string("ab\0cd", 5);
     TAV list = 0;
@@ -151,7 +108,7 @@ TEST(StoreLoad, CommentGettersStopAtANulInALoadedComment) {
     EXPECT_EQ(std::vector<uint64_t>({size, wideSize}), std::vector<uint64_t>({3, 3}));
     size = 2;
     expect_calls({{"too small", [&] { return TavGetComment(list, text, &size); }, TAV_E_BUFFER_TOO_SMALL,
-                   {{TAV_E_BUFFER_TOO_SMALL, "", "TavGetComment_native"}}}});
+                   refusal(TAV_E_BUFFER_TOO_SMALL, "TavGetComment_native")}});
     EXPECT_EQ(size, 2u);
     EXPECT_EQ(std::string(text), "xxxxxxx");
     size = 8;
