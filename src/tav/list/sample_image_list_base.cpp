@@ -265,18 +265,6 @@ void CSampleImageListBase::AppendLabel(SharedHandle<ITavLabel> label) {
     ordered_ = false;
 }
 
-void CSampleImageListBase::Link(std::size_t labelIndex, std::size_t dataIndex) {
-    if (labelIndex >= labels_.size() || dataIndex >= data_.size())
-        throw std::out_of_range("link index");
-    const SharedHandle<ITavLabel>& label = labels_[labelIndex].label;
-    ITavData& item = *data_[dataIndex];
-    auto& references = label->DataReferences();
-    reserve_one_more(references);
-    if (item.LabelLink().handle() != label.handle())
-        item.SetLabelLink(LinkHandle<ITavLabel>(label.handle()));
-    references.push_back(LinkHandle<ITavData>(data_[dataIndex].handle()));
-}
-
 void CSampleImageListBase::RecheckOrder() {
     labels_.for_each([](LabelEntry& e) { e.refresh_key(); });
     std::size_t i = 0;

@@ -78,13 +78,10 @@ public:
     // no longer be in order, so the next new label sorts them all again.
     void LabelValuesChanged() { ordered_ = false; }
 
-    // Building a list from its stored form, without sorting or checks beyond
-    // the indices (std::out_of_range). The link replaces the data item's label
-    // link when it leads elsewhere and appends the item to the label's data
-    // references. Call RecheckOrder() when done.
+    // Building a list from its stored form, without sorting or checks; the
+    // loader links items and labels itself. Call RecheckOrder() when done.
     void AppendData(SharedHandle<ITavData> data);
     void AppendLabel(SharedHandle<ITavLabel> label);
-    void Link(std::size_t labelIndex, std::size_t dataIndex);
     // Finds out whether the labels are in the list's order, so that searches
     // may rely on it.
     void RecheckOrder();

@@ -141,21 +141,24 @@ TEST(TavTransform, refusals_before_a_list_exists_leave_the_variable_alone) {
 
 TEST(TavTransformDataList, an_image_result_gives_an_image_type_with_the_window_on_the_whole_image) {
     SourceList source;
-    Map map{[](TAVDATA d) {
-        const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
-        ZTIMAGE image = ZtImageCreatePlanes(5, 3, 2, types);
-        ZtImageSetPixel(image, 1, 4, 2, data_value(d));
-        TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
-        ZtRelease(image);
-        return made;
-    }};
-    TAV out = 0;
-    ASSERT_EQ(TavTransformDataList(source.list, &Map::call, &map, &out), 0);
-    EXPECT_EQ(image_type_of(TavGetDataType(out)), std::vector<int64_t>({5, 3, 2, ZT_DT_U16, 0, 0, 5, 3, 0, 0}));
-    ASSERT_EQ(TavGetNumDataEntries(out), 4);
-    for (int32_t i = 0; i < 4; ++i)
-        EXPECT_EQ(pixel(image_of(TavGetData(out, i)), 4, 2, 1), data_value(TavGetData(source.list, i)));
-    ZtRelease(out);
+    for (int32_t planes : {1, 2}) {
+        Map map{[planes](TAVDATA d) {
+            const uint32_t types[] = {ZT_DT_U16, ZT_DT_U16};
+            ZTIMAGE image = ZtImageCreatePlanes(5, 3, planes, types);
+            ZtImageSetPixel(image, planes - 1, 4, 2, data_value(d));
+            TAVDATA made = TavCreateImageData(image, 0, 0, 5, 3);
+            ZtRelease(image);
+            return made;
+        }};
+        TAV out = 0;
+        ASSERT_EQ(TavTransformDataList(source.list, &Map::call, &map, &out), 0);
+        EXPECT_EQ(image_type_of(TavGetDataType(out)),
+                  std::vector<int64_t>({5, 3, planes, ZT_DT_U16, 0, 0, 5, 3, 0, 0}));
+        ASSERT_EQ(TavGetNumDataEntries(out), 4);
+        for (int32_t i = 0; i < 4; ++i)
+            EXPECT_EQ(pixel(image_of(TavGetData(out, i)), 4, 2, planes - 1), data_value(TavGetData(source.list, i)));
+        ZtRelease(out);
+    }
 }
 
 TEST(TavChangeStringLabel, an_in_place_change_keeps_identity_references_and_flag_until_the_next_sort) {
