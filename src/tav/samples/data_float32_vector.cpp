@@ -1,6 +1,5 @@
 #include "tav/samples/data_float32_vector.hpp"
 
-#include <algorithm>
 #include <cstring>
 
 #include "tav/frame/make_object.hpp"
@@ -12,21 +11,19 @@ namespace Korvu2::TAV::Objects {
 
 namespace {
 
-std::shared_ptr<const float[]> copy_of(const float* values, std::size_t size) {
-    std::shared_ptr<float[]> copy = std::make_shared<float[]>(size);
-    std::copy_n(values, size, copy.get());
-    return copy;
+// The vector itself, kept alive by the pointer to its values: no copy.
+std::shared_ptr<const float[]> shared_values(std::vector<float> values) {
+    auto holder = std::make_shared<const std::vector<float>>(std::move(values));
+    const float* data = holder->data();
+    return std::shared_ptr<const float[]>(std::move(holder), data);
 }
 
 // The payload's bytes need not be aligned for floats: they are copied as bytes.
 std::shared_ptr<const float[]> packed_copy_of(const StoredPayload& payload) {
     check_float_payload(payload);
     std::shared_ptr<uint8_t[]> piece = ZTK::detail::packed_piece(payload.size);
-    if (!piece) {
-        std::shared_ptr<float[]> copy = std::make_shared<float[]>(payload.size / sizeof(float));
-        std::memcpy(copy.get(), payload.bytes, payload.size);
-        return copy;
-    }
+    if (!piece)
+        return shared_values(float_values_from(payload));
     std::memcpy(piece.get(), payload.bytes, payload.size);
     const auto* values = reinterpret_cast<const float*>(piece.get());
     return std::shared_ptr<const float[]>(std::move(piece), values);
@@ -34,14 +31,14 @@ std::shared_ptr<const float[]> packed_copy_of(const StoredPayload& payload) {
 
 } // namespace
 
-CDataFloat32Vector::CDataFloat32Vector(const std::vector<float>& values)
-    : values_(copy_of(values.data(), values.size())), size_(values.size()) {}
+CDataFloat32Vector::CDataFloat32Vector(std::vector<float> values)
+    : size_(values.size()), values_(shared_values(std::move(values))) {}
 
 CDataFloat32Vector::CDataFloat32Vector(const StoredPayload& payload)
-    : values_(packed_copy_of(payload)), size_(payload.size / sizeof(float)) {}
+    : size_(payload.size / sizeof(float)), values_(packed_copy_of(payload)) {}
 
 CDataFloat32Vector::CDataFloat32Vector(std::shared_ptr<const float[]> values, std::size_t size)
-    : values_(std::move(values)), size_(size) {}
+    : size_(size), values_(std::move(values)) {}
 
 int32_t CDataFloat32Vector::Compare(const ITavData& other) const {
     auto* o = dynamic_cast<const CDataFloat32Vector*>(&other);

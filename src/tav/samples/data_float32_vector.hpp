@@ -11,7 +11,7 @@ namespace Korvu2::TAV::Objects {
 
 class CDataFloat32Vector : public ITavData {
 public:
-    explicit CDataFloat32Vector(const std::vector<float>& values);
+    explicit CDataFloat32Vector(std::vector<float> values);
     // From a stored "ARRYFL32" payload; its size must be a positive multiple
     // of 4. The values of a load's vectors share blocks of memory
     // (ZTK::detail::packed_piece).
@@ -32,8 +32,8 @@ public:
     void clear() override {}
 
 private:
-    std::shared_ptr<const float[]> values_;
     std::size_t size_;
+    std::shared_ptr<const float[]> values_;
 };
 
 } // namespace Korvu2::TAV::Objects
