@@ -46,9 +46,13 @@ inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
 
 using Reports = std::vector<ReportLog::Entry>;
 
+inline ReportLog::Entry report(int32_t code, const char* function, const char* message = "") {
+    return {code, message, function};
+}
+
 // The one report of a refusal.
 inline Reports refusal(int32_t code, const char* function, const char* message = "") {
-    return {{code, message, function}};
+    return {report(code, function, message)};
 }
 
 constexpr const char* kOutside = "The input values lead to a feature window which is located partly outside the image";
@@ -61,6 +65,12 @@ struct Call {
     int64_t result;
     Reports reported;
 };
+
+// A row whose call fails with code and makes that one report.
+inline Call fails(std::string what, std::function<int64_t()> run, int32_t code, const char* function,
+                  const char* message = "") {
+    return {std::move(what), std::move(run), code, refusal(code, function, message)};
+}
 
 inline void expect_calls(const std::vector<Call>& calls) {
     for (const Call& c : calls) {
@@ -95,6 +105,10 @@ struct ScratchDir {
 // Releases the handles it is given when it goes.
 struct Owned {
     std::vector<ZTHANDLE> handles;
+    ZTHANDLE hold(ZTHANDLE h) {
+        handles.push_back(h);
+        return h;
+    }
     ~Owned() {
         for (ZTHANDLE h : handles)
             if (h != 0)
