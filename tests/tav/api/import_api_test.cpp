@@ -4,6 +4,7 @@
 
 #include "list_fixture.hpp"
 #include "support/korvu1_writer.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -45,7 +46,7 @@ protected:
         return file;
     }
 
-    const ScratchDir dir_;
+    const tav_test::TempDir dir_;
     int files_ = 0;
     TAV list_ = 0;
 };
@@ -204,7 +205,7 @@ TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
               "unexpected failure"),
         fails("missing", [&] { return TavImportFromKorvu(missing.c_str(), &list); }, file, kNative, notFound),
         fails("missing wide", [&] { return TavImportFromKorvuW(wideMissing.c_str(), &list); }, file, kNative, notFound),
-        fails("directory", [&] { return TavImportFromKorvu(dir_.path.c_str(), &list); }, file, kNative,
+        fails("directory", [&] { return TavImportFromKorvu(dir_.path().c_str(), &list); }, file, kNative,
               "specified file is not a Korvu 1 Sample Image List"),
         // Not valid in the codeset: no file is looked for under a replaced name.
         fails("unreadable narrow name", [&] { return TavImportFromKorvu("\xff.sil", &list); }, file, kNative, notFound),

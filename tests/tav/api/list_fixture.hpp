@@ -1,13 +1,8 @@
 #pragma once
 // Building small lists through the public functions, recording every error
-// report (some functions report twice), running tables of calls, and a
-// scratch folder for files.
+// report (some functions report twice) and running tables of calls.
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,28 +74,6 @@ inline void expect_calls(const std::vector<Call>& calls) {
         EXPECT_EQ(log.take(), c.reported) << c.what;
     }
 }
-
-// A folder of the test's own, removed with its files.
-struct ScratchDir {
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tav_api_XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-        return file(name);
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::filesystem::path path;
-};
 
 // Releases the handles it is given when it goes.
 struct Owned {
