@@ -6,27 +6,18 @@ using namespace list_test;
 
 namespace {
 
-TEST(CreateLabelOrVectorData, RefusesNullAndEmptyValues) {
+// Null and empty values reach these creators through the adders and the label
+// changes, whose tables pin the creators' own reports; here the one refusal
+// they cannot provoke: a count too large to copy.
+TEST(CreateLabelOrVectorData, RefusesCountsTooLargeToCopy) {
     const float v[] = {1};
     const char* noMemory = "Object creation failed unexpectedly; potentially the system is running out of the "
                            "necessary resources";
-    auto made = [=](const char* what, auto create, const char* function, int32_t code = TAV_E_INVALID_ARGUMENT) {
-        return Call{what, [=] { return static_cast<int64_t>(create()); }, 0,
-                    refusal(code, function, code == TAV_E_OUT_OF_MEMORY ? noMemory : "")};
-    };
     expect_calls({
-        made("null", [] { return TavCreateStringLabel(nullptr); }, "TavCreateStringLabel"),
-        made("empty", [] { return TavCreateStringLabel(""); }, "TavCreateStringLabel"),
-        made("null wide", [] { return TavCreateStringLabelW(nullptr); }, "TavCreateStringLabelW"),
-        made("empty wide", [] { return TavCreateStringLabelW(u""); }, "TavCreateStringLabelW"),
-        made("null values", [] { return TavCreateVectorLabel(nullptr, 3); }, "TavCreateVectorLabel"),
-        made("no values", [&] { return TavCreateVectorLabel(v, 0); }, "TavCreateVectorLabel"),
-        made("too many values", [&] { return TavCreateVectorLabel(v, UINT64_MAX); }, "TavCreateVectorLabel",
-             TAV_E_OUT_OF_MEMORY),
-        made("null data", [] { return TavCreateVectorData(nullptr, 3); }, "TavCreateVectorData"),
-        made("no data", [&] { return TavCreateVectorData(v, 0); }, "TavCreateVectorData"),
-        made("too much data", [&] { return TavCreateVectorData(v, UINT64_MAX); }, "TavCreateVectorData",
-             TAV_E_OUT_OF_MEMORY),
+        {"too many values", [&] { return int64_t(TavCreateVectorLabel(v, UINT64_MAX)); }, 0,
+         refusal(TAV_E_OUT_OF_MEMORY, "TavCreateVectorLabel", noMemory)},
+        {"too much data", [&] { return int64_t(TavCreateVectorData(v, UINT64_MAX)); }, 0,
+         refusal(TAV_E_OUT_OF_MEMORY, "TavCreateVectorData", noMemory)},
     });
 }
 
@@ -77,11 +68,10 @@ TEST(ValueGetters, BufferProtocol) {
     // A getter of the other class.
     uint64_t count = 5;
     expect_calls({
-        fails("string of vector", [&] { return TavGetStringLabel(values, nullptr, &count); }, incompatible,
-              "TavGetStringLabel"),
-        fails("wide string of vector", [&] { return TavGetStringLabelW(values, nullptr, &count); }, incompatible,
+        fails("of vector", [&] { return TavGetStringLabel(values, nullptr, &count); }, incompatible, "TavGetStringLabel"),
+        fails("wide of vector", [&] { return TavGetStringLabelW(values, nullptr, &count); }, incompatible,
               "TavGetStringLabelW"),
-        fails("vector of string", [&] { return TavGetFloatVectorLabel(text, nullptr, &count); }, incompatible,
+        fails("of string", [&] { return TavGetFloatVectorLabel(text, nullptr, &count); }, incompatible,
               "TavGetFloatVectorLabel"),
     });
 }
