@@ -32,8 +32,8 @@ TEST(TavAddNamedImageItem, cuts_the_full_geometry_at_the_point_or_around_the_ori
     ASSERT_EQ(TavAddNamedImageItemEx(l.list, "a", l.image, 16, 16), 0);
     ASSERT_EQ(TavGetNumDataEntries(l.list), 3);
     EXPECT_EQ(TavGetNumLabelEntries(l.list), 1);
-    EXPECT_EQ(ZtImageWidth(image_of(TavGetData(l.list, 0))), 32);
-    EXPECT_EQ(ZtImageHeight(image_of(TavGetData(l.list, 0))), 32);
+    const ZTIMAGE first = image_of(TavGetData(l.list, 0));
+    EXPECT_EQ(std::make_pair(ZtImageWidth(first), ZtImageHeight(first)), std::make_pair(32, 32));
     EXPECT_EQ(pixel(image_of(TavGetData(l.list, 1)), 0, 0), 30);
     EXPECT_EQ(pixel(image_of(TavGetData(l.list, 1)), 31, 31), 92);
     // The Ex item equals the item at (0, 0).

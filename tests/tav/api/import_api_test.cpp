@@ -51,14 +51,12 @@ protected:
     TAV list_ = 0;
 };
 
-struct SizeCase {
-    std::array<int32_t, 5> window;
-    std::array<int32_t, 3> limits;
-    int32_t width, height, left, top, windowWidth, windowHeight;
-};
-
 TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
-    const SizeCase cases[] = {
+    const struct {
+        std::array<int32_t, 5> window;
+        std::array<int32_t, 3> limits;
+        int32_t width, height, left, top, windowWidth, windowHeight;
+    } cases[] = {
         {{32, 32, 16, 16, 1}, {0, 0, 0}, 32, 32, 0, 0, 32, 32},
         {{32, 32, 16, 16, 1}, {0, 4, 2}, 40, 36, 4, 2, 32, 32},
         {{32, 32, 16, 16, 1}, {90, 0, 0}, 46, 46, 7, 7, 32, 32},
@@ -69,7 +67,7 @@ TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
         {{32, 32, 16, 16, 1}, {0, -3, 0}, 28, 32, 0, 0, 28, 32},
         {{20, 10, 0, 0, 1}, {0, 1, 1}, 22, 12, 1, 1, 20, 10},
     };
-    for (const SizeCase& c : cases) {
+    for (const auto& c : cases) {
         Korvu1File file = FileWith(c.width, c.height);
         file.featureWindow = c.window;
         file.limits = c.limits;

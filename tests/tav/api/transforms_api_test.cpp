@@ -18,8 +18,7 @@ struct Map {
     static int32_t call(void* context, ZTHANDLE source, ZTHANDLE* result) {
         auto* self = static_cast<Map*>(context);
         ++self->calls;
-        *result = self->map(source);
-        if (*result != 0)
+        if ((*result = self->map(source)) != 0)
             self->made.push_back(*result);
         return *result != 0;
     }
