@@ -16,10 +16,9 @@ struct SampleList : StringVectorList {
         for (int i = 0; i < 7; ++i)
             EXPECT_EQ(add(("label \xC3\xA4 " + std::to_string(i * 2 % 3)).c_str(), float(i)), 0);
         TavSetExcludedFlag(TavGetLabel(list, 1), 1);
-        const float mask = 0.5f;
-        TAVDATA data = TavCreateVectorData(&mask, 1);
-        EXPECT_EQ(TavSetMaskData(list, data), 0);
-        ZtRelease(data);
+        const float half = 0.5f;
+        const Owned mask{{TavCreateVectorData(&half, 1)}};
+        EXPECT_EQ(TavSetMaskData(list, mask.handles[0]), 0);
         EXPECT_EQ(TavSetCommentW(list, u"comment \u00e9\u4e2d"), 0);
     }
 };
