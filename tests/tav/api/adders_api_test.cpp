@@ -1,11 +1,3 @@
-#include <cstdint>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <tav/tav.h>
-
 #include "list_fixture.hpp"
 
 using namespace list_test;
@@ -40,8 +32,8 @@ TEST(TavAddNamedImageItem, cuts_the_full_geometry_at_the_point_or_around_the_ori
     ASSERT_EQ(TavAddNamedImageItemEx(l.list, "a", l.image, 16, 16), 0);
     ASSERT_EQ(TavGetNumDataEntries(l.list), 3);
     EXPECT_EQ(TavGetNumLabelEntries(l.list), 1);
-    EXPECT_EQ(ZtImageWidth(image_of(TavGetData(l.list, 0))), 32);
-    EXPECT_EQ(ZtImageHeight(image_of(TavGetData(l.list, 0))), 32);
+    const ZTIMAGE first = image_of(TavGetData(l.list, 0));
+    EXPECT_EQ(std::make_pair(ZtImageWidth(first), ZtImageHeight(first)), std::make_pair(32, 32));
     EXPECT_EQ(pixel(image_of(TavGetData(l.list, 1)), 0, 0), 30);
     EXPECT_EQ(pixel(image_of(TavGetData(l.list, 1)), 31, 31), 92);
     // The Ex item equals the item at (0, 0).
@@ -60,18 +52,21 @@ TEST(TavAddNamedImageItem, cuts_the_full_geometry_at_the_point_or_around_the_ori
 TEST(Adders, failures_report_in_order_and_change_nothing) {
     ImageList images;
     StringVectorList vectors;
-    Owned owned{{TavCreateStringLabel("n"), TavCreate(vectors.labelType, vectors.dataType)}};
-    const TAVLABEL notAList = owned.handles[0];
-    const TAV released = owned.handles[1];
+    Owned owned;
+    const TAVLABEL notAList = owned.hold(TavCreateStringLabel("n"));
+    const TAV released = TavCreate(vectors.labelType, vectors.dataType);
     ZtRelease(released);
-    owned.handles.pop_back();
     const ZTIMAGE image = images.image;
     const TAV iList = images.list, vList = vectors.list;
-    const ReportLog::Entry badList{TAV_E_INVALID_ARGUMENT, "invalid TAV handle", ""},
-        noData{TAV_E_FAILURE, "tav data creation failed", ""}, noLabel{TAV_E_FAILURE, "label creation failed", ""};
-    auto own = [](int32_t code, const char* function) { return ReportLog::Entry{code, "", function}; };
     const int32_t invalid = TAV_E_INVALID_ARGUMENT, incompatible = TAV_E_INCOMPATIBLE;
-    const Reports exNoList = {own(invalid, "TavGetDataType"), own(invalid, "TavGetFeatureWindow")};
+    const ReportLog::Entry badList{invalid, "invalid TAV handle", ""}, noData{TAV_E_FAILURE, "tav data creation failed", ""},
+        noLabel{TAV_E_FAILURE, "label creation failed", ""};
+    const Reports exNoList = {report(invalid, "TavGetDataType"), report(invalid, "TavGetFeatureWindow")},
+                  noGeometry = refusal(incompatible, "TavGetImageDataGeometry"), noFit = refusal(incompatible, "TavAddItem"),
+                  outside = {report(TAV_E_INVALID_VALUE, "TavCreateImageData", kOutside), noData};
+    auto inner = [](int32_t code, const char* function, ReportLog::Entry then) {
+        return Reports{report(code, function), then};
+    };
     struct Case {
         const char* name; // the adder's name, filled in where a report's function is ""
         std::function<int32_t()> add;
@@ -83,40 +78,32 @@ TEST(Adders, failures_report_in_order_and_change_nothing) {
         {"TavAddNamedVectorItemW", [&] { return TavAddNamedVectorItemW(0, u"a", kValue, 1); }, {badList}},
         // The Ex adders read the type through the getter first.
         {"TavAddNamedImageItemEx", [&] { return TavAddNamedImageItemEx(0, "a", image, 0, 0); }, exNoList},
-        {"TavAddRegressionImageItemEx", [&] { return TavAddRegressionImageItemEx(0, kLabel, 2, image, 0, 0); },
-         exNoList},
+        {"TavAddRegressionImageItemEx", [&] { return TavAddRegressionImageItemEx(0, kLabel, 2, image, 0, 0); }, exNoList},
         // A vector-typed list.
-        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItem(vList, "a", image, 0, 0); },
-         {own(incompatible, "TavGetImageDataGeometry")}},
-        {"TavAddRegressionImageItem", [&] { return TavAddRegressionImageItem(vList, kLabel, 2, image, 0, 0); },
-         {own(incompatible, "TavGetImageDataGeometry")}},
+        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItem(vList, "a", image, 0, 0); }, noGeometry},
+        {"TavAddRegressionImageItem", [&] { return TavAddRegressionImageItem(vList, kLabel, 2, image, 0, 0); }, noGeometry},
         {"TavAddNamedImageItemEx", [&] { return TavAddNamedImageItemEx(vList, "a", image, 0, 0); },
-         {own(invalid, "TavGetFeatureWindow")}},
+         refusal(invalid, "TavGetFeatureWindow")},
         // The data cannot be made.
-        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItem(iList, "a", image, 40, 0); },
-         {{TAV_E_INVALID_VALUE, kOutside, "TavCreateImageData"}, noData}},
-        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItemEx(iList, "a", image, 0, 0); },
-         {{TAV_E_INVALID_VALUE, kOutside, "TavCreateImageData"}, noData}},
+        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItem(iList, "a", image, 40, 0); }, outside},
+        {"TavAddNamedImageItem", [&] { return TavAddNamedImageItemEx(iList, "a", image, 0, 0); }, outside},
         {"TavAddNamedImageItemW", [&] { return TavAddNamedImageItemW(iList, u"a", notAList, 0, 0); },
-         {own(TAV_E_INVALID_IMAGE, "TavCreateImageData"), noData}},
+         inner(TAV_E_INVALID_IMAGE, "TavCreateImageData", noData)},
         {"TavAddNamedVectorItem", [&] { return TavAddNamedVectorItem(vList, "a", nullptr, 1); },
-         {own(invalid, "TavCreateVectorData"), noData}},
+         inner(invalid, "TavCreateVectorData", noData)},
         {"TavAddRegressionVectorItem", [&] { return TavAddRegressionVectorItem(vList, kLabel, 2, kValue, 0); },
-         {own(invalid, "TavCreateVectorData"), noData}},
+         inner(invalid, "TavCreateVectorData", noData)},
         // The label cannot be made.
         {"TavAddNamedVectorItem", [&] { return TavAddNamedVectorItem(vList, nullptr, kValue, 1); },
-         {own(invalid, "TavCreateStringLabel"), noLabel}},
+         inner(invalid, "TavCreateStringLabel", noLabel)},
         {"TavAddNamedImageItemW", [&] { return TavAddNamedImageItemW(iList, u"", image, 0, 0); },
-         {own(invalid, "TavCreateStringLabelW"), noLabel}},
+         inner(invalid, "TavCreateStringLabelW", noLabel)},
         {"TavAddRegressionVectorItem", [&] { return TavAddRegressionVectorItem(vList, kLabel, 0, kValue, 1); },
-         {own(invalid, "TavCreateVectorLabel"), noLabel}},
+         inner(invalid, "TavCreateVectorLabel", noLabel)},
         // The item does not fit.
-        {"TavAddRegressionVectorItem", [&] { return TavAddRegressionVectorItem(vList, kLabel, 2, kValue, 1); },
-         {own(incompatible, "TavAddItem")}},
-        {"TavAddNamedVectorItem", [&] { return TavAddNamedVectorItem(vList, "a", kLabel, 2); },
-         {own(incompatible, "TavAddItem")}},
-        {"TavAddRegressionImageItem", [&] { return TavAddRegressionImageItem(iList, kLabel, 2, image, 0, 0); },
-         {own(incompatible, "TavAddItem")}},
+        {"TavAddRegressionVectorItem", [&] { return TavAddRegressionVectorItem(vList, kLabel, 2, kValue, 1); }, noFit},
+        {"TavAddNamedVectorItem", [&] { return TavAddNamedVectorItem(vList, "a", kLabel, 2); }, noFit},
+        {"TavAddRegressionImageItem", [&] { return TavAddRegressionImageItem(iList, kLabel, 2, image, 0, 0); }, noFit},
     };
     for (Case& c : cases) {
         for (auto& e : c.expected)

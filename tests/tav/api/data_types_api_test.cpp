@@ -1,9 +1,4 @@
 #include <climits>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <tav/tav.h>
 
 #include "list_fixture.hpp"
 
@@ -47,12 +42,12 @@ TEST(CreateDataTypeImage, ValidatesInOrderAndStopsAtTheFirstFailure) {
         {INT32_MAX, 1, 1, INT32_MAX - 1, 0, INT32_MAX, 1, 0, 0, kOutside},
         {INT32_MAX, INT32_MAX, 1, 1, 1, 1, INT32_MAX, 0, 0, kOutside},
     };
-    for (const Case& c : cases)
-        expect_calls({{std::to_string(c.left) + "," + std::to_string(c.ww), [&] {
-                           return static_cast<int64_t>(TavCreateDataTypeImage(c.width, c.height, c.planes, ZT_DT_U8,
-                                                                               c.left, c.top, c.ww, c.wh, c.ox, c.oy));
-                       },
-                       0, {{TAV_E_INVALID_VALUE, c.message, "TavCreateDataTypeImage"}}}});
+    for (const Case& c : cases) {
+        ReportLog log;
+        EXPECT_EQ(TavCreateDataTypeImage(c.width, c.height, c.planes, ZT_DT_U8, c.left, c.top, c.ww, c.wh, c.ox, c.oy), 0u)
+            << c.left << "," << c.ww;
+        EXPECT_EQ(log.take(), refusal(TAV_E_INVALID_VALUE, "TavCreateDataTypeImage", c.message)) << c.left << "," << c.ww;
+    }
 }
 
 TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes) {
@@ -66,15 +61,16 @@ TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes)
         {1, 0, INT32_MAX, 10, 0, 0}, {INT32_MIN, 0, INT32_MAX, 10, 0, 0}, {0, 0, INT32_MIN, 10, 0, 0},
         {0, INT32_MIN, 10, INT32_MIN, 0, 0}, {0, 0, 10, 10, INT32_MAX, INT32_MAX},
     };
+    auto set = [t](const Window& w) {
+        return [=] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); };
+    };
     for (const Window& w : refused) {
-        expect_calls({{std::to_string(w.left) + "," + std::to_string(w.width),
-                       [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); },
-                       TAV_E_INVALID_ARGUMENT, refusal(TAV_E_INVALID_ARGUMENT, "TavSetFeatureWindow")}});
+        expect_calls({fails(std::to_string(w.left) + "," + std::to_string(w.width), set(w), TAV_E_INVALID_ARGUMENT,
+                            "TavSetFeatureWindow")});
         EXPECT_EQ(window_of(t), before);
     }
     for (const Window& w : {Window{0, 0, 640, 480, 639, 479}, Window{638, 478, 2, 2, 1, 1}, Window{5, 6, 7, 8, 0, 0}}) {
-        expect_calls({{"valid", [&] { return TavSetFeatureWindow(t, w.left, w.top, w.width, w.height, w.originX, w.originY); },
-                       0, {}}});
+        expect_calls({{"valid", set(w), 0, {}}});
         EXPECT_EQ(window_of(t), w);
     }
     int32_t f[4];
@@ -82,4 +78,13 @@ TEST(SetFeatureWindow, RefusesInvalidWindowsKeepingTheOldOneAndAcceptsValidOnes)
     EXPECT_EQ((std::vector<int32_t>(f, f + 4)), (std::vector<int32_t>{5, 6, 640 - 11 - 1, 480 - 13 - 1}));
     EXPECT_EQ(ZtRefCount(t), 1);
     ZtRelease(t);
+}
+
+TEST(CreateFloatVectorTypes, RefuseDimensionsBelowOne) {
+    using Create = ZTHANDLE (*)(int32_t);
+    for (auto [function, create] : {std::pair<const char*, Create>{"TavCreateLabelTypeFloatVector", TavCreateLabelTypeFloatVector},
+                                    std::pair<const char*, Create>{"TavCreateDataTypeFloatVector", TavCreateDataTypeFloatVector}})
+        for (int32_t bad : {0, -1, INT32_MIN})
+            expect_calls({{function + std::to_string(bad), [&] { return static_cast<int64_t>(create(bad)); }, 0,
+                           refusal(TAV_E_INVALID_VALUE, function)}});
 }

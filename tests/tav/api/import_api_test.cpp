@@ -1,15 +1,10 @@
 // Import of version-1 list files through TavImportFromKorvu(W).
-#include <gtest/gtest.h>
-#include <tav/tav.h>
-
 #include <array>
 #include <climits>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "list_fixture.hpp"
 #include "support/korvu1_writer.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -18,8 +13,6 @@ using tavtest::TestImageBlob;
 using namespace list_test;
 
 const char* const kNative = "TavImportFromKorvu_native";
-const char* const kEndOfFile = "end of file encountered before reading finished";
-const char* const kCreateFailed = "error while creating v2 tav";
 constexpr TAV kUntouched = 0x5151;
 
 class ImportTest : public ::testing::Test {
@@ -53,19 +46,17 @@ protected:
         return file;
     }
 
-    const ScratchDir dir_;
+    const tav_test::TempDir dir_;
     int files_ = 0;
     TAV list_ = 0;
 };
 
-struct SizeCase {
-    std::array<int32_t, 5> window;
-    std::array<int32_t, 3> limits;
-    int32_t width, height, left, top, windowWidth, windowHeight;
-};
-
 TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
-    const SizeCase cases[] = {
+    const struct {
+        std::array<int32_t, 5> window;
+        std::array<int32_t, 3> limits;
+        int32_t width, height, left, top, windowWidth, windowHeight;
+    } cases[] = {
         {{32, 32, 16, 16, 1}, {0, 0, 0}, 32, 32, 0, 0, 32, 32},
         {{32, 32, 16, 16, 1}, {0, 4, 2}, 40, 36, 4, 2, 32, 32},
         {{32, 32, 16, 16, 1}, {90, 0, 0}, 46, 46, 7, 7, 32, 32},
@@ -76,7 +67,7 @@ TEST_F(ImportTest, TargetSizeHoldsTheWindowTurnedAndBordered) {
         {{32, 32, 16, 16, 1}, {0, -3, 0}, 28, 32, 0, 0, 28, 32},
         {{20, 10, 0, 0, 1}, {0, 1, 1}, 22, 12, 1, 1, 20, 10},
     };
-    for (const SizeCase& c : cases) {
+    for (const auto& c : cases) {
         Korvu1File file = FileWith(c.width, c.height);
         file.featureWindow = c.window;
         file.limits = c.limits;
@@ -129,14 +120,10 @@ TEST_F(ImportTest, ClassesCommentAndExcludedFlag) {
 
     // Equal names share one label; labels are in text order; unused classes are absent.
     EXPECT_EQ(label_texts(list_), (std::vector<std::string>{"cat", "dog"}));
-    EXPECT_EQ(TavGetNumDataReferencesByLabel(list_, 0), 2);
-    EXPECT_EQ(TavGetNumDataReferencesByLabel(list_, 1), 2);
+    EXPECT_EQ(std::make_pair(TavGetNumDataReferencesByLabel(list_, 0), TavGetNumDataReferencesByLabel(list_, 1)),
+              std::make_pair(2, 2));
     EXPECT_EQ(excluded_flags(list_), (std::vector<int32_t>{1, 0}));
-
-    char comment[64] = {};
-    uint64_t size = sizeof comment;
-    ASSERT_EQ(TavGetComment(list_, comment, &size), 0);
-    EXPECT_STREQ(comment, "Imported from Korvu TAV 'abc'.");
+    EXPECT_EQ(wide_comment(list_), u"Imported from Korvu TAV 'abc'.");
 
     for (int32_t index : {-1, 4, INT32_MAX}) {
         file.excludedClass = index;
@@ -163,44 +150,43 @@ TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
 }
 
 TEST_F(ImportTest, FailuresAreReportedUnderTheNativeName) {
-    const char* const notAList = "specified file is not a Korvu 1 Sample Image List";
+    const ReportLog::Entry notAList = report(TAV_E_FILE, kNative, "specified file is not a Korvu 1 Sample Image List"),
+                           endOfFile = report(TAV_E_FILE, kNative, "end of file encountered before reading finished"),
+                           createFailed = report(TAV_E_FAILURE, kNative, "error while creating v2 tav");
     const struct {
         const char* name;
         std::function<void(Korvu1File&)> change;
-        int32_t code;
-        const char* message;
+        ReportLog::Entry last;
     } cases[] = {
-        {"wrong header", [](Korvu1File& f) { f.header = "SAMPLEIMAGELIST"; }, TAV_E_FILE, notAList},
-        {"class index negative", [](Korvu1File& f) { f.samples[0].classIndex = -1; }, TAV_E_FILE, kEndOfFile},
-        {"class index too large", [](Korvu1File& f) { f.samples[0].classIndex = 1; }, TAV_E_FILE, kEndOfFile},
+        {"wrong header", [](Korvu1File& f) { f.header = "SAMPLEIMAGELIST"; }, notAList},
+        {"class index negative", [](Korvu1File& f) { f.samples[0].classIndex = -1; }, endOfFile},
+        {"class index too large", [](Korvu1File& f) { f.samples[0].classIndex = 1; }, endOfFile},
         {"class index of an imageless sample", [](Korvu1File& f) { f.samples.insert(f.samples.begin(), {"", 0, 0, 9}); },
-         TAV_E_FILE, kEndOfFile},
-        {"sample does not fit the list", [](Korvu1File& f) { f.samples[0].image = TestImageBlob(8, 8, ZT_DT_U16); },
-         TAV_E_FILE, kEndOfFile},
-        {"empty class name", [](Korvu1File& f) { f.classNames = {""}; }, TAV_E_FILE, kEndOfFile},
-        {"empty window", [](Korvu1File& f) { f.featureWindow = {0, 8, 0, 0, 1}; }, TAV_E_FAILURE, kCreateFailed},
-        {"origin outside", [](Korvu1File& f) { f.featureWindow = {8, 8, 8, 0, 1}; }, TAV_E_FAILURE, kCreateFailed},
-        {"no planes", [](Korvu1File& f) { f.featureWindow = {8, 8, 0, 0, 0}; }, TAV_E_FAILURE, kCreateFailed},
-        {"width overflows", [](Korvu1File& f) { f.limits = {0, INT32_MAX, 0}; }, TAV_E_FAILURE, kCreateFailed},
+         endOfFile},
+        {"sample does not fit", [](Korvu1File& f) { f.samples[0].image = TestImageBlob(8, 8, ZT_DT_U16); }, endOfFile},
+        {"empty class name", [](Korvu1File& f) { f.classNames = {""}; }, endOfFile},
+        {"empty window", [](Korvu1File& f) { f.featureWindow = {0, 8, 0, 0, 1}; }, createFailed},
+        {"origin outside", [](Korvu1File& f) { f.featureWindow = {8, 8, 8, 0, 1}; }, createFailed},
+        {"no planes", [](Korvu1File& f) { f.featureWindow = {8, 8, 0, 0, 0}; }, createFailed},
+        {"width overflows", [](Korvu1File& f) { f.limits = {0, INT32_MAX, 0}; }, createFailed},
         {"window overflows", [](Korvu1File& f) { f.featureWindow = {INT32_MIN, 8, 0, 0, 1}, f.limits = {0, -5, 0}; },
-         TAV_E_FAILURE, kCreateFailed},
+         createFailed},
         {"huge rotated window",
-         [](Korvu1File& f) { f.featureWindow = {INT32_MAX, INT32_MAX, 0, 0, 1}, f.limits = {45, 0, 0}; },
-         TAV_E_FAILURE, kCreateFailed},
+         [](Korvu1File& f) { f.featureWindow = {INT32_MAX, INT32_MAX, 0, 0, 1}, f.limits = {45, 0, 0}; }, createFailed},
         // A one-pixel sample scaled to 8000 x 8000 would need far more memory than the file justifies.
         {"scaling beyond the allowance",
          [](Korvu1File& f) { f.featureWindow = {8000, 8000, 0, 0, 1}, f.samples[0].image = TestImageBlob(1, 1); },
-         TAV_E_FILE, kEndOfFile},
+         endOfFile},
     };
     for (const auto& c : cases) {
         Korvu1File file = FileWith(8, 8, {0});
         c.change(file);
         ReportLog log;
-        EXPECT_EQ(Import(file), c.code) << c.name;
+        EXPECT_EQ(Import(file), c.last.code) << c.name;
         EXPECT_EQ(list_, kUntouched) << c.name;
         const Reports reported = log.take(); // the steps that failed report first
         ASSERT_FALSE(reported.empty()) << c.name;
-        EXPECT_EQ(reported.back(), ReportLog::Entry({c.code, c.message, kNative})) << c.name;
+        EXPECT_EQ(reported.back(), c.last) << c.name;
     }
 }
 
@@ -208,22 +194,21 @@ TEST_F(ImportTest, PathFailuresLeaveTheOutPointerAlone) {
     const std::string missing = dir_.file("missing.sil");
     const std::u16string wideMissing(missing.begin(), missing.end());
     TAV list = kUntouched;
-    auto native = [](int32_t code, const char* message) { return Reports{{code, message, kNative}}; };
-    const Reports unexpected = native(TAV_E_FAILURE, "unexpected failure"), notFound = native(TAV_E_FILE, "file not found");
+    const int32_t unexpected = TAV_E_FAILURE, file = TAV_E_FILE, invalid = TAV_E_INVALID_ARGUMENT;
+    const char* notFound = "file not found";
     expect_calls({
-        {"empty", [&] { return TavImportFromKorvu("", &list); }, TAV_E_FAILURE, unexpected},
-        {"null", [&] { return TavImportFromKorvu(nullptr, &list); }, TAV_E_FAILURE, unexpected},
-        {"null wide", [&] { return TavImportFromKorvuW(nullptr, &list); }, TAV_E_FAILURE, unexpected},
-        {"missing", [&] { return TavImportFromKorvu(missing.c_str(), &list); }, TAV_E_FILE, notFound},
-        {"missing wide", [&] { return TavImportFromKorvuW(wideMissing.c_str(), &list); }, TAV_E_FILE, notFound},
-        {"directory", [&] { return TavImportFromKorvu(dir_.path.c_str(), &list); }, TAV_E_FILE,
-         native(TAV_E_FILE, "specified file is not a Korvu 1 Sample Image List")},
+        fails("empty", [&] { return TavImportFromKorvu("", &list); }, unexpected, kNative, "unexpected failure"),
+        fails("null", [&] { return TavImportFromKorvu(nullptr, &list); }, unexpected, kNative, "unexpected failure"),
+        fails("null wide", [&] { return TavImportFromKorvuW(nullptr, &list); }, unexpected, kNative,
+              "unexpected failure"),
+        fails("missing", [&] { return TavImportFromKorvu(missing.c_str(), &list); }, file, kNative, notFound),
+        fails("missing wide", [&] { return TavImportFromKorvuW(wideMissing.c_str(), &list); }, file, kNative, notFound),
+        fails("directory", [&] { return TavImportFromKorvu(dir_.path().c_str(), &list); }, file, kNative,
+              "specified file is not a Korvu 1 Sample Image List"),
         // Not valid in the codeset: no file is looked for under a replaced name.
-        {"unreadable narrow name", [&] { return TavImportFromKorvu("\xff.sil", &list); }, TAV_E_FILE, notFound},
-        {"null out", [&] { return TavImportFromKorvu(missing.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT,
-         refusal(TAV_E_INVALID_ARGUMENT, "TavImportFromKorvu")},
-        {"null out wide", [] { return TavImportFromKorvuW(u"x", nullptr); }, TAV_E_INVALID_ARGUMENT,
-         refusal(TAV_E_INVALID_ARGUMENT, "TavImportFromKorvuW")},
+        fails("unreadable narrow name", [&] { return TavImportFromKorvu("\xff.sil", &list); }, file, kNative, notFound),
+        fails("null out", [&] { return TavImportFromKorvu(missing.c_str(), nullptr); }, invalid, "TavImportFromKorvu"),
+        fails("null out wide", [] { return TavImportFromKorvuW(u"x", nullptr); }, invalid, "TavImportFromKorvuW"),
     });
     EXPECT_EQ(list, kUntouched);
 }

@@ -1,10 +1,4 @@
-#include <cstdint>
 #include <cstring>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <tav/tav.h>
 
 #include "list_fixture.hpp"
 
@@ -13,34 +7,31 @@ using namespace list_test;
 TEST(TavAddItem, items_that_do_not_fit_or_invalid_handles_change_nothing) {
     StringVectorList l;
     ASSERT_EQ(l.add("a", 1), 0);
-    SYSTEMTIME before{};
+    SYSTEMTIME before{}, after{};
     TavGetModificationDate(l.list, &before);
     const float two[] = {1, 2};
-    TAVLABEL vectorLabel = TavCreateVectorLabel(two, 2);
-    TAVLABEL label = TavCreateStringLabel("b");
-    TAVDATA wide = TavCreateVectorData(two, 2);
-    TAVDATA data = TavCreateVectorData(two, 1);
+    Owned owned;
+    const TAVLABEL vectorLabel = owned.hold(TavCreateVectorLabel(two, 2)), label = owned.hold(TavCreateStringLabel("b"));
+    const TAVDATA wide = owned.hold(TavCreateVectorData(two, 2)), data = owned.hold(TavCreateVectorData(two, 1));
     const int32_t invalid = TAV_E_INVALID_ARGUMENT, incompatible = TAV_E_INCOMPATIBLE;
-    auto add = [](TAV list, TAVDATA data, TAVLABEL label) { return [=] { return TavAddItem(list, data, label); }; };
-    auto refused = [](int32_t code) { return refusal(code, "TavAddItem"); };
+    auto add = [](const char* what, TAV list, TAVDATA data, TAVLABEL label, int32_t code) {
+        return fails(what, [=] { return TavAddItem(list, data, label); }, code, "TavAddItem");
+    };
     expect_calls({
-        {"vector label", add(l.list, data, vectorLabel), incompatible, refused(incompatible)},
-        {"wide data", add(l.list, wide, label), incompatible, refused(incompatible)},
-        {"null list", add(0, data, label), invalid, refused(invalid)},
-        {"null data", add(l.list, 0, label), invalid, refused(invalid)},
-        {"null label", add(l.list, data, 0), invalid, refused(invalid)},
-        {"swapped", add(l.list, label, data), invalid, refused(invalid)},
-        {"data as list", add(data, data, label), invalid, refused(invalid)},
+        add("vector label", l.list, data, vectorLabel, incompatible),
+        add("wide data", l.list, wide, label, incompatible),
+        add("null list", 0, data, label, invalid),
+        add("null data", l.list, 0, label, invalid),
+        add("null label", l.list, data, 0, invalid),
+        add("swapped", l.list, label, data, invalid),
+        add("data as list", data, data, label, invalid),
     });
-    SYSTEMTIME after{};
     TavGetModificationDate(l.list, &after);
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
     EXPECT_EQ(TavGetNumDataEntries(l.list), 1);
     EXPECT_EQ(TavGetNumLabelEntries(l.list), 1);
-    for (ZTHANDLE h : {vectorLabel, label, wide, data}) {
+    for (ZTHANDLE h : owned.handles)
         EXPECT_EQ(ZtRefCount(h), 1);
-        ZtRelease(h);
-    }
 }
 
 // The list's own rules are its test; here each call reaches the item it names.
@@ -62,23 +53,20 @@ TEST(TavDelete, out_of_range_and_invalid_lists_are_reported_under_each_name) {
     StringVectorList l;
     ASSERT_EQ(l.add("a", 1), 0);
     const int32_t range = TAV_E_INDEX_OUT_OF_RANGE, invalid = TAV_E_INVALID_ARGUMENT;
-    auto own = [](int32_t code, const char* function, const char* message = "") {
-        return Reports{{code, message, function}};
-    };
+    const char* byLabel = "TavDeleteDataByLabel";
     expect_calls({
-        {"data -1", [&] { return TavDeleteData(l.list, -1); }, range, own(range, "TavDeleteData")},
-        {"data 1", [&] { return TavDeleteData(l.list, 1); }, range, own(range, "TavDeleteData")},
-        {"data of null", [&] { return TavDeleteData(0, 0); }, invalid, own(invalid, "TavDeleteData")},
-        {"label 1", [&] { return TavDeleteLabel(l.list, 1); }, range, own(range, "TavDeleteLabel")},
-        {"label -1", [&] { return TavDeleteLabel(l.list, -1); }, range, own(range, "TavDeleteLabel")},
-        {"label of a type", [&] { return TavDeleteLabel(l.labelType, 0); }, invalid, own(invalid, "TavDeleteLabel")},
-        {"by label 1", [&] { return TavDeleteDataByLabel(l.list, 1, 0); }, range,
-         own(range, "TavDeleteDataByLabel", "Invalid label index")},
-        {"by label, item 1", [&] { return TavDeleteDataByLabel(l.list, 0, 1); }, range,
-         own(range, "TavDeleteDataByLabel", "Invalid label data index")},
+        fails("data -1", [&] { return TavDeleteData(l.list, -1); }, range, "TavDeleteData"),
+        fails("data 1", [&] { return TavDeleteData(l.list, 1); }, range, "TavDeleteData"),
+        fails("data of null", [&] { return TavDeleteData(0, 0); }, invalid, "TavDeleteData"),
+        fails("label 1", [&] { return TavDeleteLabel(l.list, 1); }, range, "TavDeleteLabel"),
+        fails("label -1", [&] { return TavDeleteLabel(l.list, -1); }, range, "TavDeleteLabel"),
+        fails("label of a type", [&] { return TavDeleteLabel(l.labelType, 0); }, invalid, "TavDeleteLabel"),
+        fails("by label 1", [&] { return TavDeleteDataByLabel(l.list, 1, 0); }, range, byLabel, "Invalid label index"),
+        fails("by label, item 1", [&] { return TavDeleteDataByLabel(l.list, 0, 1); }, range, byLabel,
+              "Invalid label data index"),
         // An invalid list reads as label count -1.
         {"by label of null", [&] { return TavDeleteDataByLabel(0, 0, 0); }, range,
-         {{invalid, "", "TavGetNumLabelEntries"}, {range, "Invalid label index", "TavDeleteDataByLabel"}}},
+         {report(invalid, "TavGetNumLabelEntries"), report(range, byLabel, "Invalid label index")}},
     });
     EXPECT_EQ(data_values(l.list), (std::vector<float>{1}));
 }

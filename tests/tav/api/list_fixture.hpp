@@ -1,13 +1,8 @@
 #pragma once
 // Building small lists through the public functions, recording every error
-// report (some functions report twice), running tables of calls, and a
-// scratch folder for files.
+// report (some functions report twice) and running tables of calls.
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,9 +41,13 @@ inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
 
 using Reports = std::vector<ReportLog::Entry>;
 
+inline ReportLog::Entry report(int32_t code, const char* function, const char* message = "") {
+    return {code, message, function};
+}
+
 // The one report of a refusal.
 inline Reports refusal(int32_t code, const char* function, const char* message = "") {
-    return {{code, message, function}};
+    return {report(code, function, message)};
 }
 
 constexpr const char* kOutside = "The input values lead to a feature window which is located partly outside the image";
@@ -62,6 +61,12 @@ struct Call {
     Reports reported;
 };
 
+// A row whose call fails with code and makes that one report.
+inline Call fails(std::string what, std::function<int64_t()> run, int32_t code, const char* function,
+                  const char* message = "") {
+    return {std::move(what), std::move(run), code, refusal(code, function, message)};
+}
+
 inline void expect_calls(const std::vector<Call>& calls) {
     for (const Call& c : calls) {
         ReportLog log;
@@ -70,31 +75,13 @@ inline void expect_calls(const std::vector<Call>& calls) {
     }
 }
 
-// A folder of the test's own, removed with its files.
-struct ScratchDir {
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tav_api_XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-        return file(name);
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::filesystem::path path;
-};
-
 // Releases the handles it is given when it goes.
 struct Owned {
     std::vector<ZTHANDLE> handles;
+    ZTHANDLE hold(ZTHANDLE h) {
+        handles.push_back(h);
+        return h;
+    }
     ~Owned() {
         for (ZTHANDLE h : handles)
             if (h != 0)
@@ -121,22 +108,18 @@ struct StringVectorList {
     }
 };
 
+// The text of a string label; a failing getter leaves the buffer as it was.
 inline std::string label_text(TAVLABEL label) {
-    uint64_t size = 0;
-    if (TavGetStringLabel(label, nullptr, &size) != 0)
-        return "<none>";
-    std::string text(size, '\0');
-    TavGetStringLabel(label, text.data(), &size);
-    text.pop_back();
+    char text[64] = "<none>";
+    uint64_t size = sizeof text;
+    TavGetStringLabel(label, text, &size);
     return text;
 }
 
 inline std::u16string wide_comment(TAV list) {
-    uint64_t size = 0;
-    EXPECT_EQ(TavGetCommentW(list, nullptr, &size), 0);
-    std::u16string text(size, u'x');
-    EXPECT_EQ(TavGetCommentW(list, text.data(), &size), 0);
-    text.pop_back();
+    char16_t text[64] = u"";
+    uint64_t size = 64;
+    EXPECT_EQ(TavGetCommentW(list, text, &size), 0);
     return text;
 }
 
