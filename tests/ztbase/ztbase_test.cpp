@@ -113,19 +113,15 @@ TEST(ZtHandleValues, ManyLiveHandlesEachNameTheirOwnObject) {
     std::vector<ZTHANDLE> handles(70000);
     for (ZTHANDLE& h : handles)
         ASSERT_NE(h = make_test_object(disposals), 0u);
-    std::vector<void*> objects;
-    for (ZTHANDLE h : handles) {
-        void* iface = nullptr;
-        ASSERT_EQ(ZtQueryInterface(h, test_iid(), &iface), 0);
-        objects.push_back(iface);
-    }
+    std::vector<void*> objects(handles.size());
+    for (size_t i = 0; i < handles.size(); ++i)
+        ASSERT_EQ(ZtQueryInterface(handles[i], test_iid(), &objects[i]), 0);
     std::sort(objects.begin(), objects.end());
     EXPECT_EQ(std::adjacent_find(objects.begin(), objects.end()), objects.end());
     for (ZTHANDLE h : handles)
         ZtRelease(h);
     EXPECT_EQ(disposals, 70000);
-    for (ZTHANDLE h : handles)
-        ASSERT_EQ(ZtIsObject(h), 0);
+    EXPECT_TRUE(std::none_of(handles.begin(), handles.end(), ZtIsObject));
 }
 
 TEST(ZtStress, SharedHandlesAreDisposedExactlyOnce) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <functional>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -100,7 +99,10 @@ private:
 
 // A stream that cannot seek, so its size is not known up front.
 struct PipeBuf : std::streambuf {
-    explicit PipeBuf(std::string& bytes) { setg(bytes.data(), bytes.data(), bytes.data() + bytes.size()); }
+    explicit PipeBuf(const std::string& bytes) {
+        char* data = const_cast<char*>(bytes.data()); // only read: nothing is put back into it
+        setg(data, data, data + bytes.size());
+    }
 };
 
 Korvu1File FullFile(double version = 1.4) {
@@ -128,8 +130,7 @@ Korvu1File FullFile(double version = 1.4) {
 // ZtkException the read ends with, if any.
 std::optional<ZtkException> ReadAll(const std::string& bytes, RecordingVisitor& v, bool seekable = true) {
     std::istringstream string(bytes);
-    std::string copy = bytes;
-    PipeBuf pipe(copy);
+    PipeBuf pipe(bytes);
     std::istream piped(&pipe);
     try {
         Korvu1Reader::Read(seekable ? static_cast<std::istream&>(string) : piped, v);
@@ -178,7 +179,6 @@ TEST(Korvu1Reader, VersionDecidesWhichRecordsAreDeliveredInFileOrder) {
 TEST(Korvu1Reader, VersionTestAllowsTwoToTheMinus51) {
     EXPECT_TRUE(VersionAtLeast(1.1 - 0x1p-51, 1.1));
     EXPECT_FALSE(VersionAtLeast(1.1 - 0x1p-50, 1.1));
-    EXPECT_TRUE(VersionAtLeast(1.4, 1.2));
 }
 
 TEST(Korvu1Reader, WrongHeaderIsRefusedBeforeCallingTheVisitor) {
@@ -213,45 +213,40 @@ TEST(Korvu1Reader, EveryTruncationEndsCleanlyAfterTheSamplesBeforeIt) {
             ASSERT_TRUE(e) << cut;
             ASSERT_EQ(e->code(), 3u) << cut;
             ASSERT_STREQ(e->what(), kEndOfFile) << cut;
-            ASSERT_EQ(v.SampleEvents(), std::count_if(sampleEnds.begin(), sampleEnds.end(), [&](size_t end) {
-                          return end <= cut;
-                      })) << cut;
+            ASSERT_EQ(v.SampleEvents(), std::upper_bound(sampleEnds.begin(), sampleEnds.end(), cut) - sampleEnds.begin())
+                << cut;
             ASSERT_TRUE(v.AllImagesReleased()) << cut;
         }
 }
 
 TEST(Korvu1Reader, HugeLengthsAndCountsEndEarlyWithoutLargeAllocations) {
     // A version 1.1 file without samples: its last fields are the mask size,
-    // 512 bytes of options and reserved block, and the sample count.
+    // 512 bytes of options and reserved block, and the sample count. Given
+    // one sample, the size of its image follows the count.
     Korvu1File f = FullFile(1.1);
     f.maskImage = "";
     f.samples.clear();
     const std::string base = WriteKorvu1(f);
-    const size_t countAt = base.size() - 4, maskAt = countAt - 512 - 4;
-    auto patch = [](std::string bytes, size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
-        return bytes;
-    };
-    const std::pair<const char*, std::function<std::string(uint32_t)>> cases[] = {
-        {"description length", [&](uint32_t n) { return patch(base, 40, n); }},
-        {"class count", [&](uint32_t n) { return patch(base, 40 + 4 + 3 + 20, n); }},
-        {"class name length", [&](uint32_t n) { return patch(base, 40 + 4 + 3 + 20 + 4, n); }},
-        {"mask size", [&](uint32_t n) { return patch(base, maskAt, n); }},
-        {"sample count", [&](uint32_t n) { return patch(base, countAt, n); }},
-        {"sample image size",
-         [&](uint32_t n) {
-             std::string bytes = patch(base, countAt, 1);
-             tavtest::PutU32(bytes, n);
-             return bytes + std::string(100, '\x01');
-         }},
-    };
-    for (const auto& [name, make] : cases)
+    const size_t countAt = base.size() - 4, maskAt = countAt - 512 - 4, classesAt = 40 + 4 + 3 + 20;
+    std::string oneSample = base;
+    oneSample[countAt] = 1;
+    oneSample += std::string(4, '\0') + std::string(100, '\x01');
+    const struct {
+        const char* field;
+        const std::string& bytes;
+        size_t at;
+    } cases[] = {{"description length", base, 40}, {"class count", base, classesAt},
+                 {"class name length", base, classesAt + 4}, {"mask size", base, maskAt},
+                 {"sample count", base, countAt}, {"sample image size", oneSample, base.size()}};
+    for (const auto& c : cases)
         for (uint32_t value : {0xFFFFFFFFu, 0x80000000u, static_cast<uint32_t>(base.size())})
             for (bool seekable : {true, false}) {
-                SCOPED_TRACE(std::string(name) + " " + std::to_string(value) + (seekable ? "" : " pipe"));
+                SCOPED_TRACE(std::string(c.field) + " " + std::to_string(value) + (seekable ? "" : " pipe"));
+                std::string bytes = c.bytes;
+                for (int i = 0; i < 4; ++i) bytes[c.at + i] = static_cast<char>(value >> (8 * i));
                 RecordingVisitor v;
                 g_largestAllocation = 0;
-                const std::optional<ZtkException> e = ReadAll(make(value), v, seekable);
+                const std::optional<ZtkException> e = ReadAll(bytes, v, seekable);
                 EXPECT_LT(g_largestAllocation.load(), size_t{1} << 20);
                 ASSERT_TRUE(e);
                 EXPECT_STREQ(e->what(), kEndOfFile);
