@@ -88,3 +88,31 @@ TEST(CreateFloatVectorTypes, RefuseDimensionsBelowOne) {
             expect_calls({{function + std::to_string(bad), [&] { return static_cast<int64_t>(create(bad)); }, 0,
                            refusal(TAV_E_INVALID_VALUE, function)}});
 }
+
+// Only 0 means the same type; a handle of the other family is refused.
+TEST(CompareTypes, TheFieldsThatMakeATypeDecide) {
+    Owned own;
+    const ZTHANDLE text = own.hold(TavCreateLabelTypeString()), text2 = own.hold(TavCreateLabelTypeString());
+    const ZTHANDLE two = own.hold(TavCreateLabelTypeFloatVector(2)), two2 = own.hold(TavCreateLabelTypeFloatVector(2));
+    const ZTHANDLE three = own.hold(TavCreateLabelTypeFloatVector(3));
+    const ZTHANDLE image = own.hold(TavCreateDataTypeImage(8, 8, 1, ZT_DT_U8, 1, 1, 4, 4, 0, 0));
+    // The origin and the pixel type do not take part.
+    const ZTHANDLE moved = own.hold(TavCreateDataTypeImage(8, 8, 1, ZT_DT_U16, 1, 1, 4, 4, 2, 3));
+    const ZTHANDLE lower = own.hold(TavCreateDataTypeImage(8, 8, 1, ZT_DT_U8, 1, 2, 4, 4, 0, 0));
+    const ZTHANDLE vector = own.hold(TavCreateDataTypeFloatVector(2)), vector3 = own.hold(TavCreateDataTypeFloatVector(3));
+    auto labels = [](ZTHANDLE a, ZTHANDLE b) { return [=] { return int64_t{TavCompareLabelTypes(a, b)}; }; };
+    auto data = [](ZTHANDLE a, ZTHANDLE b) { return [=] { return int64_t{TavCompareDataTypes(a, b)}; }; };
+    expect_calls({
+        {"two string types", labels(text, text2), 0, {}},
+        {"string and vector", labels(text, two), 1, {}},
+        {"vector and string", labels(two, text), 1, {}},
+        {"equal dimensions", labels(two, two2), 0, {}},
+        {"other dimension", labels(two, three), -1, {}},
+        fails("a data type", labels(text, image), TAV_E_INVALID_ARGUMENT, "TavCompareLabelTypes"),
+        {"other origin and pixels", data(image, moved), 0, {}},
+        {"other window", data(image, lower), -1, {}},
+        {"image and vector", data(image, vector), 1, {}},
+        {"other dimension", data(vector, vector3), -1, {}},
+        fails("a label type", data(vector, two), TAV_E_INVALID_ARGUMENT, "TavCompareDataTypes"),
+    });
+}
