@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <string>
@@ -280,35 +281,47 @@ TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
     EXPECT_EQ(dataOut, 0u);
 }
 
-TEST(BlockSequence, edits_anywhere_match_a_plain_vector) {
+// Inserts anywhere (where the vector stays ascending, and often at the end),
+// erases, remove_if and searches, against a plain vector.
+TEST(BlockSequence, edits_and_searches_match_a_plain_vector) {
     std::mt19937 random(7);
     BlockSequence<int> sequence;
-    std::vector<int> model;
-    std::size_t largest = 0;
+    std::vector<int> model; // kept ascending
     for (int step = 0; step < 20000; ++step) {
-        int op = static_cast<int>(random() % 1000);
+        const int op = static_cast<int>(random() % 1000);
         if (op < 700 || model.empty()) {
-            std::size_t at = random() % (model.size() + 1);
-            sequence.insert(at, step);
-            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), step);
+            const int value = op < 50 ? 3000 + step : static_cast<int>(random() % 3000);
+            const auto at = std::upper_bound(model.begin(), model.end(), value);
+            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
+            model.insert(at, value);
         } else if (op < 999) {
-            std::size_t at = random() % model.size();
+            const std::size_t at = random() % model.size();
             sequence.erase(at);
             model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
         } else {
-            int divisor = 2 + static_cast<int>(random() % 5);
+            const int divisor = 2 + static_cast<int>(random() % 5);
             auto odd = [divisor](int v) { return v % divisor == 0; };
-            std::size_t removed = sequence.remove_if(odd);
-            ASSERT_EQ(removed, static_cast<std::size_t>(std::erase_if(model, odd)));
+            ASSERT_EQ(sequence.remove_if(odd), static_cast<std::size_t>(std::erase_if(model, odd)));
         }
-        largest = std::max(largest, model.size());
         if (step % 997 == 0)
-            expect_same(sequence, model);
+            ASSERT_NO_FATAL_FAILURE(expect_same(sequence, model)) << "step " << step;
+        for (int probe = 0; step % 250 == 0 && probe < 20; ++probe) {
+            const int threshold = static_cast<int>(random() % (3100 + step)) - 50;
+            // Any end, including block starts, 0 and past the size.
+            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
+            auto below = [threshold](int v) { return v < threshold; };
+            const auto last = model.begin() + static_cast<std::ptrdiff_t>(std::min(end, model.size()));
+            ASSERT_EQ(sequence.partition_point(end, below),
+                      static_cast<std::size_t>(std::partition_point(model.begin(), last, below) - model.begin()))
+                << "step " << step << ", end " << end;
+        }
     }
     expect_same(sequence, model);
-    EXPECT_GT(largest, 8 * BlockSequence<int>::kBlockSize);
-    std::size_t found = sequence.find_if([&](int v) { return v == model[model.size() / 2]; });
-    EXPECT_EQ(found, model.size() / 2);
+    EXPECT_GT(model.size(), 8 * BlockSequence<int>::kBlockSize);
+    const int middle = model[model.size() / 2];
+    EXPECT_EQ(sequence.find_if([&](int v) { return v == middle; }),
+              static_cast<std::size_t>(std::find(model.begin(), model.end(), middle) - model.begin()));
+    EXPECT_EQ(sequence.find_if([](int v) { return v < 0; }), model.size());
     sequence.assign(sequence.take_all());
     expect_same(sequence, model);
 }
@@ -319,12 +332,12 @@ TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
     std::mt19937 random(11);
     for (std::size_t n : {0u, 1u, 2u, 17u, 1000u}) {
         std::vector<int> items(n);
-        for (std::size_t i = 0; i < n; ++i)
-            items[i] = static_cast<int>(i);
+        std::iota(items.begin(), items.end(), 0);
         safe_merge_sort(items, [&](int, int) { return random() % 2 == 0; });
         std::sort(items.begin(), items.end());
-        for (std::size_t i = 0; i < n; ++i)
-            ASSERT_EQ(items[i], static_cast<int>(i));
+        std::vector<int> expected(n);
+        std::iota(expected.begin(), expected.end(), 0);
+        ASSERT_EQ(items, expected);
     }
     // With a true order, short and long runs come out ascending and stable.
     for (std::size_t n : {2u, 3u, 17u}) {
@@ -336,36 +349,4 @@ TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
         safe_merge_sort(items, [](auto a, auto b) { return a.first < b.first; });
         EXPECT_EQ(items, expected) << n;
     }
-}
-
-TEST(BlockSequence, partition_point_matches_a_plain_vector_across_blocks) {
-    std::mt19937 random(11);
-    BlockSequence<int> sequence;
-    std::vector<int> model; // kept ascending
-    for (int step = 0; step < 6000; ++step) {
-        if (random() % 4 != 0 || model.empty()) {
-            const int value = static_cast<int>(random() % 3000);
-            const auto at = std::upper_bound(model.begin(), model.end(), value);
-            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
-            model.insert(at, value);
-        } else {
-            const std::size_t at = random() % model.size();
-            sequence.erase(at);
-            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
-        }
-        if (step % 250 != 0)
-            continue;
-        for (int probe = 0; probe < 20; ++probe) {
-            const int threshold = static_cast<int>(random() % 3100) - 50;
-            // Any end, including block starts, 0 and past the size.
-            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
-            const std::size_t clipped = std::min(end, model.size());
-            auto below = [threshold](int v) { return v < threshold; };
-            const auto expected = static_cast<std::size_t>(
-                std::partition_point(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(clipped), below) -
-                model.begin());
-            ASSERT_EQ(sequence.partition_point(end, below), expected) << "step " << step << ", end " << end;
-        }
-    }
-    EXPECT_GT(model.size(), 4 * BlockSequence<int>::kBlockSize);
 }
