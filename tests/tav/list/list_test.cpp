@@ -79,16 +79,16 @@ struct StringModel {
     std::vector<int>::iterator find(const std::string& text) {
         return std::find_if(labels.begin(), labels.end(), [&](int id) { return texts[id] == text; });
     }
+    auto less() const {
+        return [this](int a, int b) { return texts[a] < texts[b]; };
+    }
     void add(float value, const std::string& text) {
         auto found = find(text);
-        int id;
+        const int id = found == labels.end() ? static_cast<int>(texts.size()) : *found;
         if (found == labels.end()) {
-            id = static_cast<int>(texts.size());
             texts.push_back(text);
             labels.push_back(id);
-            std::sort(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
-        } else {
-            id = *found;
+            std::sort(labels.begin(), labels.end(), less());
         }
         data.emplace_back(value, id);
     }
@@ -103,9 +103,7 @@ struct StringModel {
         std::erase_if(data, [&](auto& d) { return d.second == id; });
         labels.erase(labels.begin() + static_cast<std::ptrdiff_t>(index));
     }
-    bool sorted() const {
-        return std::is_sorted(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
-    }
+    bool sorted() const { return std::is_sorted(labels.begin(), labels.end(), less()); }
 };
 
 std::string text_of(const ITavLabel& label) {
@@ -122,14 +120,6 @@ void expect_matches(const CSampleImageListBase& list, const StringModel& model) 
         ASSERT_EQ(item.Values().front(), model.data[d].first) << "data " << d;
         ASSERT_EQ(text_of(*list.DataAt(d)->Label()), model.texts[model.data[d].second]) << "label of data " << d;
     }
-}
-
-SharedHandle<ITav> string_vector_list() {
-    SharedHandle<ITav> list = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
-    auto& target = AsList(*list);
-    for (const char* text : {"a", "b"})
-        target.AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}), *make_object<CLabelString>(text));
-    return list;
 }
 
 void expect_same(const BlockSequence<int>& sequence, const std::vector<int>& model) {
@@ -208,12 +198,11 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     auto handle = make_list(make_object<CLabelTypeFloat32Vector>(2), make_object<CDataTypeFloat32Vector>(1));
     auto& list = AsList(*handle);
     const float denorm = std::numeric_limits<float>::denorm_min();
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> values = {0.0f, -0.0f, 1.0f, -2.5f, kNaN, denorm, -denorm, inf};
+    const float values[] = {0.0f, -0.0f, 1.0f, -2.5f, kNaN, denorm, -denorm, std::numeric_limits<float>::infinity()};
     std::size_t nanItems = 0;
     for (int step = 0; step < 3000; ++step) {
         if (random() % 2 != 0 || list.DataCount() == 0) {
-            std::vector<float> v = {values[random() % values.size()], values[random() % values.size()]};
+            std::vector<float> v = {values[random() % std::size(values)], values[random() % std::size(values)]};
             auto label = make_object<CLabelFloat32Vector>(v);
             auto data = make_object<CDataFloat32Vector>(std::vector<float>{1.0f});
             const std::size_t labelsBefore = list.LabelCount();
@@ -249,7 +238,10 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
 // When no new list can be made, the caller gets none and the transform fails
 // at once, instead of trying (and failing) to add every item.
 TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
-    auto source = string_vector_list();
+    auto source = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
+    for (const char* text : {"a", "b"})
+        AsList(*source).AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}),
+                                *make_object<CLabelString>(text));
     ZTHANDLE mappedHandle = 0;
     Mapping<ITavLabel> map = [&](const SharedHandle<ITavLabel>&) -> std::optional<SharedHandle<ITavLabel>> {
         SharedHandle<ITavLabel> made = make_object<CLabelString>("x");
