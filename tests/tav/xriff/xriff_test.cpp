@@ -118,7 +118,6 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
                                      .chunk_header("COMPOSIT", "empty", 0)
                                      .raw(std::string("SYSTIME\0", 8)).raw("ModificationTime").raw(u64le(2)).raw("xy")
                                      .bytes;
-    ASSERT_EQ(expected.size(), 238u);
     EXPECT_EQ(read_bytes(tmp.file("t.xrf")), expected);
     EXPECT_EQ(time.prepared, 1);
     EXPECT_EQ(time.cleared, 1);
@@ -163,12 +162,6 @@ TEST(XriffIfstream, HeaderErrors) {
         r.open_memory(bytes);
         EXPECT_EQ(error_of<std::xriff_io_error>([&] { r.read_header(); }), message) << bytes.size();
     }
-    xriff_ifstream r;
-    r.open_memory(good);
-    r.read_header();
-    EXPECT_EQ(r.file_name().str(), "test");
-    EXPECT_FALSE(r.parse_next());
-
     xriff_ifstream closed;
     char b[4];
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.read_header(); }), "file not found");
