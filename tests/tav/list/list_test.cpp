@@ -32,6 +32,10 @@ namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
+SharedHandle<CDataFloat32Vector> item_of(float value) {
+    return make_object<CDataFloat32Vector>(std::vector<float>{value});
+}
+
 // The six rules every edit keeps.
 void expect_invariants(const CSampleImageListBase& list) {
     const std::size_t labelCount = list.LabelCount();
@@ -151,9 +155,7 @@ TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) 
         if (op < 48 || model.data.empty()) {
             const std::string& text = pool[random() % pool.size()];
             const float value = static_cast<float>(step);
-            auto label = make_object<CLabelString>(text);
-            auto data = make_object<CDataFloat32Vector>(std::vector<float>{value});
-            ASSERT_TRUE(list.AddItem(*data, *label));
+            ASSERT_TRUE(list.AddItem(*item_of(value), *make_object<CLabelString>(text)));
             model.add(value, text);
         } else if (op < 82) {
             std::size_t index = random() % model.data.size();
@@ -203,10 +205,8 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     for (int step = 0; step < 3000; ++step) {
         if (random() % 2 != 0 || list.DataCount() == 0) {
             std::vector<float> v = {values[random() % std::size(values)], values[random() % std::size(values)]};
-            auto label = make_object<CLabelFloat32Vector>(v);
-            auto data = make_object<CDataFloat32Vector>(std::vector<float>{1.0f});
             const std::size_t labelsBefore = list.LabelCount();
-            ASSERT_TRUE(list.AddItem(*data, *label));
+            ASSERT_TRUE(list.AddItem(*item_of(1.0f), *make_object<CLabelFloat32Vector>(v)));
             if (std::isnan(v[0]) || std::isnan(v[1])) {
                 ++nanItems;
                 ASSERT_EQ(list.LabelCount(), labelsBefore + 1) << "a label holding NaN was shared";
@@ -228,8 +228,7 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     const ITavLabel& label = *list.LabelAt(i);
     EXPECT_EQ(list.FindLabel(label), i);
     const std::size_t labelsBefore = list.LabelCount(), referencesBefore = label.DataReferences().size();
-    auto data = make_object<CDataFloat32Vector>(std::vector<float>{2.0f});
-    ASSERT_TRUE(list.AddItem(*data, label));
+    ASSERT_TRUE(list.AddItem(*item_of(2.0f), label));
     EXPECT_EQ(list.LabelCount(), labelsBefore);
     EXPECT_EQ(list.LabelAt(i)->DataReferences().size(), referencesBefore + 1);
     expect_invariants(list);
@@ -240,8 +239,7 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
 TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
     auto source = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
     for (const char* text : {"a", "b"})
-        AsList(*source).AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}),
-                                *make_object<CLabelString>(text));
+        AsList(*source).AddItem(*item_of(1), *make_object<CLabelString>(text));
     ZTHANDLE mappedHandle = 0;
     Mapping<ITavLabel> map = [&](const SharedHandle<ITavLabel>&) -> std::optional<SharedHandle<ITavLabel>> {
         SharedHandle<ITavLabel> made = make_object<CLabelString>("x");
