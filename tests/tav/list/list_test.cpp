@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <string>
@@ -30,6 +31,10 @@ using namespace Korvu2::TAV::Objects;
 namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+SharedHandle<CDataFloat32Vector> item_of(float value) {
+    return make_object<CDataFloat32Vector>(std::vector<float>{value});
+}
 
 // The six rules every edit keeps.
 void expect_invariants(const CSampleImageListBase& list) {
@@ -78,16 +83,16 @@ struct StringModel {
     std::vector<int>::iterator find(const std::string& text) {
         return std::find_if(labels.begin(), labels.end(), [&](int id) { return texts[id] == text; });
     }
+    auto less() const {
+        return [this](int a, int b) { return texts[a] < texts[b]; };
+    }
     void add(float value, const std::string& text) {
         auto found = find(text);
-        int id;
+        const int id = found == labels.end() ? static_cast<int>(texts.size()) : *found;
         if (found == labels.end()) {
-            id = static_cast<int>(texts.size());
             texts.push_back(text);
             labels.push_back(id);
-            std::sort(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
-        } else {
-            id = *found;
+            std::sort(labels.begin(), labels.end(), less());
         }
         data.emplace_back(value, id);
     }
@@ -102,9 +107,7 @@ struct StringModel {
         std::erase_if(data, [&](auto& d) { return d.second == id; });
         labels.erase(labels.begin() + static_cast<std::ptrdiff_t>(index));
     }
-    bool sorted() const {
-        return std::is_sorted(labels.begin(), labels.end(), [&](int a, int b) { return texts[a] < texts[b]; });
-    }
+    bool sorted() const { return std::is_sorted(labels.begin(), labels.end(), less()); }
 };
 
 std::string text_of(const ITavLabel& label) {
@@ -121,14 +124,6 @@ void expect_matches(const CSampleImageListBase& list, const StringModel& model) 
         ASSERT_EQ(item.Values().front(), model.data[d].first) << "data " << d;
         ASSERT_EQ(text_of(*list.DataAt(d)->Label()), model.texts[model.data[d].second]) << "label of data " << d;
     }
-}
-
-SharedHandle<ITav> string_vector_list() {
-    SharedHandle<ITav> list = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
-    auto& target = AsList(*list);
-    for (const char* text : {"a", "b"})
-        target.AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}), *make_object<CLabelString>(text));
-    return list;
 }
 
 void expect_same(const BlockSequence<int>& sequence, const std::vector<int>& model) {
@@ -160,9 +155,7 @@ TEST(SampleImageList, random_edits_keep_every_rule_and_match_the_walk_and_sort) 
         if (op < 48 || model.data.empty()) {
             const std::string& text = pool[random() % pool.size()];
             const float value = static_cast<float>(step);
-            auto label = make_object<CLabelString>(text);
-            auto data = make_object<CDataFloat32Vector>(std::vector<float>{value});
-            ASSERT_TRUE(list.AddItem(*data, *label));
+            ASSERT_TRUE(list.AddItem(*item_of(value), *make_object<CLabelString>(text)));
             model.add(value, text);
         } else if (op < 82) {
             std::size_t index = random() % model.data.size();
@@ -207,16 +200,13 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     auto handle = make_list(make_object<CLabelTypeFloat32Vector>(2), make_object<CDataTypeFloat32Vector>(1));
     auto& list = AsList(*handle);
     const float denorm = std::numeric_limits<float>::denorm_min();
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> values = {0.0f, -0.0f, 1.0f, -2.5f, kNaN, denorm, -denorm, inf};
+    const float values[] = {0.0f, -0.0f, 1.0f, -2.5f, kNaN, denorm, -denorm, std::numeric_limits<float>::infinity()};
     std::size_t nanItems = 0;
     for (int step = 0; step < 3000; ++step) {
         if (random() % 2 != 0 || list.DataCount() == 0) {
-            std::vector<float> v = {values[random() % values.size()], values[random() % values.size()]};
-            auto label = make_object<CLabelFloat32Vector>(v);
-            auto data = make_object<CDataFloat32Vector>(std::vector<float>{1.0f});
+            std::vector<float> v = {values[random() % std::size(values)], values[random() % std::size(values)]};
             const std::size_t labelsBefore = list.LabelCount();
-            ASSERT_TRUE(list.AddItem(*data, *label));
+            ASSERT_TRUE(list.AddItem(*item_of(1.0f), *make_object<CLabelFloat32Vector>(v)));
             if (std::isnan(v[0]) || std::isnan(v[1])) {
                 ++nanItems;
                 ASSERT_EQ(list.LabelCount(), labelsBefore + 1) << "a label holding NaN was shared";
@@ -238,8 +228,7 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
     const ITavLabel& label = *list.LabelAt(i);
     EXPECT_EQ(list.FindLabel(label), i);
     const std::size_t labelsBefore = list.LabelCount(), referencesBefore = label.DataReferences().size();
-    auto data = make_object<CDataFloat32Vector>(std::vector<float>{2.0f});
-    ASSERT_TRUE(list.AddItem(*data, label));
+    ASSERT_TRUE(list.AddItem(*item_of(2.0f), label));
     EXPECT_EQ(list.LabelCount(), labelsBefore);
     EXPECT_EQ(list.LabelAt(i)->DataReferences().size(), referencesBefore + 1);
     expect_invariants(list);
@@ -248,7 +237,9 @@ TEST(SampleImageList, labels_holding_nan_stay_after_the_others_and_equal_nothing
 // When no new list can be made, the caller gets none and the transform fails
 // at once, instead of trying (and failing) to add every item.
 TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
-    auto source = string_vector_list();
+    auto source = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
+    for (const char* text : {"a", "b"})
+        AsList(*source).AddItem(*item_of(1), *make_object<CLabelString>(text));
     ZTHANDLE mappedHandle = 0;
     Mapping<ITavLabel> map = [&](const SharedHandle<ITavLabel>&) -> std::optional<SharedHandle<ITavLabel>> {
         SharedHandle<ITavLabel> made = make_object<CLabelString>("x");
@@ -280,35 +271,47 @@ TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
     EXPECT_EQ(dataOut, 0u);
 }
 
-TEST(BlockSequence, edits_anywhere_match_a_plain_vector) {
+// Inserts anywhere (where the vector stays ascending, and often at the end),
+// erases, remove_if and searches, against a plain vector.
+TEST(BlockSequence, edits_and_searches_match_a_plain_vector) {
     std::mt19937 random(7);
     BlockSequence<int> sequence;
-    std::vector<int> model;
-    std::size_t largest = 0;
+    std::vector<int> model; // kept ascending
     for (int step = 0; step < 20000; ++step) {
-        int op = static_cast<int>(random() % 1000);
+        const int op = static_cast<int>(random() % 1000);
         if (op < 700 || model.empty()) {
-            std::size_t at = random() % (model.size() + 1);
-            sequence.insert(at, step);
-            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), step);
+            const int value = op < 50 ? 3000 + step : static_cast<int>(random() % 3000);
+            const auto at = std::upper_bound(model.begin(), model.end(), value);
+            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
+            model.insert(at, value);
         } else if (op < 999) {
-            std::size_t at = random() % model.size();
+            const std::size_t at = random() % model.size();
             sequence.erase(at);
             model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
         } else {
-            int divisor = 2 + static_cast<int>(random() % 5);
+            const int divisor = 2 + static_cast<int>(random() % 5);
             auto odd = [divisor](int v) { return v % divisor == 0; };
-            std::size_t removed = sequence.remove_if(odd);
-            ASSERT_EQ(removed, static_cast<std::size_t>(std::erase_if(model, odd)));
+            ASSERT_EQ(sequence.remove_if(odd), static_cast<std::size_t>(std::erase_if(model, odd)));
         }
-        largest = std::max(largest, model.size());
         if (step % 997 == 0)
-            expect_same(sequence, model);
+            ASSERT_NO_FATAL_FAILURE(expect_same(sequence, model)) << "step " << step;
+        for (int probe = 0; step % 250 == 0 && probe < 20; ++probe) {
+            const int threshold = static_cast<int>(random() % (3100 + step)) - 50;
+            // Any end, including block starts, 0 and past the size.
+            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
+            auto below = [threshold](int v) { return v < threshold; };
+            const auto last = model.begin() + static_cast<std::ptrdiff_t>(std::min(end, model.size()));
+            ASSERT_EQ(sequence.partition_point(end, below),
+                      static_cast<std::size_t>(std::partition_point(model.begin(), last, below) - model.begin()))
+                << "step " << step << ", end " << end;
+        }
     }
     expect_same(sequence, model);
-    EXPECT_GT(largest, 8 * BlockSequence<int>::kBlockSize);
-    std::size_t found = sequence.find_if([&](int v) { return v == model[model.size() / 2]; });
-    EXPECT_EQ(found, model.size() / 2);
+    EXPECT_GT(model.size(), 8 * BlockSequence<int>::kBlockSize);
+    const int middle = model[model.size() / 2];
+    EXPECT_EQ(sequence.find_if([&](int v) { return v == middle; }),
+              static_cast<std::size_t>(std::find(model.begin(), model.end(), middle) - model.begin()));
+    EXPECT_EQ(sequence.find_if([](int v) { return v < 0; }), model.size());
     sequence.assign(sequence.take_all());
     expect_same(sequence, model);
 }
@@ -319,12 +322,12 @@ TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
     std::mt19937 random(11);
     for (std::size_t n : {0u, 1u, 2u, 17u, 1000u}) {
         std::vector<int> items(n);
-        for (std::size_t i = 0; i < n; ++i)
-            items[i] = static_cast<int>(i);
+        std::iota(items.begin(), items.end(), 0);
         safe_merge_sort(items, [&](int, int) { return random() % 2 == 0; });
         std::sort(items.begin(), items.end());
-        for (std::size_t i = 0; i < n; ++i)
-            ASSERT_EQ(items[i], static_cast<int>(i));
+        std::vector<int> expected(n);
+        std::iota(expected.begin(), expected.end(), 0);
+        ASSERT_EQ(items, expected);
     }
     // With a true order, short and long runs come out ascending and stable.
     for (std::size_t n : {2u, 3u, 17u}) {
@@ -336,36 +339,4 @@ TEST(SafeMergeSort, any_comparator_gives_a_permutation) {
         safe_merge_sort(items, [](auto a, auto b) { return a.first < b.first; });
         EXPECT_EQ(items, expected) << n;
     }
-}
-
-TEST(BlockSequence, partition_point_matches_a_plain_vector_across_blocks) {
-    std::mt19937 random(11);
-    BlockSequence<int> sequence;
-    std::vector<int> model; // kept ascending
-    for (int step = 0; step < 6000; ++step) {
-        if (random() % 4 != 0 || model.empty()) {
-            const int value = static_cast<int>(random() % 3000);
-            const auto at = std::upper_bound(model.begin(), model.end(), value);
-            sequence.insert(static_cast<std::size_t>(at - model.begin()), value);
-            model.insert(at, value);
-        } else {
-            const std::size_t at = random() % model.size();
-            sequence.erase(at);
-            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
-        }
-        if (step % 250 != 0)
-            continue;
-        for (int probe = 0; probe < 20; ++probe) {
-            const int threshold = static_cast<int>(random() % 3100) - 50;
-            // Any end, including block starts, 0 and past the size.
-            const std::size_t end = probe == 0 ? model.size() + 5 : random() % (model.size() + 1);
-            const std::size_t clipped = std::min(end, model.size());
-            auto below = [threshold](int v) { return v < threshold; };
-            const auto expected = static_cast<std::size_t>(
-                std::partition_point(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(clipped), below) -
-                model.begin());
-            ASSERT_EQ(sequence.partition_point(end, below), expected) << "step " << step << ", end " << end;
-        }
-    }
-    EXPECT_GT(model.size(), 4 * BlockSequence<int>::kBlockSize);
 }

@@ -118,7 +118,6 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
                                      .chunk_header("COMPOSIT", "empty", 0)
                                      .raw(std::string("SYSTIME\0", 8)).raw("ModificationTime").raw(u64le(2)).raw("xy")
                                      .bytes;
-    ASSERT_EQ(expected.size(), 238u);
     EXPECT_EQ(read_bytes(tmp.file("t.xrf")), expected);
     EXPECT_EQ(time.prepared, 1);
     EXPECT_EQ(time.cleared, 1);
@@ -163,12 +162,6 @@ TEST(XriffIfstream, HeaderErrors) {
         r.open_memory(bytes);
         EXPECT_EQ(error_of<std::xriff_io_error>([&] { r.read_header(); }), message) << bytes.size();
     }
-    xriff_ifstream r;
-    r.open_memory(good);
-    r.read_header();
-    EXPECT_EQ(r.file_name().str(), "test");
-    EXPECT_FALSE(r.parse_next());
-
     xriff_ifstream closed;
     char b[4];
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { closed.read_header(); }), "file not found");
@@ -240,24 +233,21 @@ TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
 }
 
 TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
-    // Writes random nested chunks while keeping the expected entries, then
-    // checks that the directory of the file gives them back with their payloads.
+    // Random nested chunks written to a file come back from its directory
+    // with their levels, types, names, sizes and payloads.
     struct node {
-        std::size_t level;
+        uint64_t level;
         std::string type, name, payload;
         uint64_t size = 0;
-    };
-    auto key = [](std::size_t level, const std::string& type, const std::string& name, uint64_t size) {
-        return std::to_string(level) + "/" + type + "/" + name + "/" + std::to_string(size);
+        bool operator==(const node&) const = default;
     };
     std::mt19937 rng(1234);
     for (int round = 0; round < 20; ++round) {
         TempDir tmp;
-        const std::string path = tmp.file("t.xrf");
         std::vector<node> expected;
-        std::size_t depth = 0; // of open composites
+        uint64_t depth = 0; // of open composites
         xriff_ofstream w;
-        w.open(path, "random");
+        w.open(tmp.file("t.xrf"), "random");
         for (int i = 0; i < 60; ++i) {
             const std::string name = (rng() % 3 == 0) ? "" : "n" + std::to_string(rng() % 5);
             const unsigned action = rng() % 4;
@@ -278,34 +268,29 @@ TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
         for (; depth > 0; --depth)
             w.close_composite();
         w.close();
-        // Composite sizes: everything written after one while the level stays deeper.
-        std::vector<std::string> keys, got;
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            node& n = expected[i];
-            for (std::size_t j = i + 1; n.type == "COMPOSIT" && j < expected.size() && expected[j].level > n.level; ++j)
-                n.size += 32 + expected[j].payload.size();
-            keys.push_back(key(n.level, n.type, n.name, n.size));
-        }
+        // A composite holds everything written after it while the level stays deeper.
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            for (std::size_t j = i + 1; expected[i].type == "COMPOSIT" && j < expected.size() &&
+                                        expected[j].level > expected[i].level; ++j)
+                expected[i].size += 32 + expected[j].payload.size();
 
         xriff_directory dir;
-        dir.open(path);
+        dir.open(tmp.file("t.xrf"));
         dir.read_header();
         dir.build();
         EXPECT_EQ(dir.reader().file_name().str(), "random");
-        for (const auto& e : dir)
-            got.push_back(key(e.level, e.type.str(), e.name.str(), e.size));
-        ASSERT_EQ(got, keys);
-        // Forward (through the buffer), then backward (real seeks).
-        auto check = [&](const auto& e, const node& n) {
+        auto got = [&](const auto& e) {
             const auto bytes = dir.read_payload(e);
-            if (n.type != "COMPOSIT") {
-                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), n.payload);
-            }
+            const bool composite = e.type.str() == "COMPOSIT";
+            return node{e.level, e.type.str(), e.name.str(), composite ? "" : std::string(bytes.begin(), bytes.end()),
+                        e.size};
         };
-        auto n = expected.begin();
+        // Forward (through the buffer), then backward (real seeks).
+        std::vector<node> forward, backward(expected.size());
         for (const auto& e : dir)
-            check(e, *n++);
-        for (auto it = dir.entries().rbegin(); it != dir.entries().rend(); ++it)
-            check(*it, *--n);
+            forward.push_back(got(e));
+        ASSERT_EQ(forward, expected);
+        std::transform(dir.entries().rbegin(), dir.entries().rend(), backward.rbegin(), got);
+        EXPECT_EQ(backward, expected);
     }
 }
