@@ -42,7 +42,7 @@ TEST(TypeStoredForm, WordsACreatedTypeCouldNeverHoldAreRefused) {
         int index;
         int32_t value;
     } imageCases[] = {
-        {0, 1}, {0, 2}, {1, 0}, {2, -1}, {3, 0}, {4, 0x1408}, {5, -1}, {5, 640}, {6, INT32_MIN},
+        {0, 1}, {0, 2}, {1, 0}, {2, -1}, {3, 0}, {4, 0x1408}, {5, -1}, {5, 640}, {6, -1}, {6, INT32_MIN},
         {7, 640}, {7, INT32_MAX}, {8, 480}, {8, 19}, {9, -1}, {9, 630}, {10, 80},
     };
     for (const auto& c : imageCases) {
