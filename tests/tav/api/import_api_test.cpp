@@ -147,6 +147,13 @@ TEST_F(ImportTest, ListComesWithTheFirstSampleThatHasAnImage) {
     file.samples.push_back({TestImageBlob(8, 8), 0, 0, 0});
     ASSERT_EQ(Import(file), 0);
     EXPECT_EQ(TavGetNumDataEntries(list_), 1);
+    EXPECT_NE(TavGetMaskData(list_), 0u); // the mask read before the list was waiting for it
+
+    // A mask that does not fit the list is refused, and the import still succeeds.
+    file.maskImage = TestImageBlob(4, 4);
+    ASSERT_EQ(Import(file), 0);
+    EXPECT_EQ(TavGetMaskData(list_), 0u);
+    EXPECT_EQ(log.take(), refusal(TAV_E_INCOMPATIBLE, "TavSetMaskData"));
 }
 
 TEST_F(ImportTest, FailuresAreReportedUnderTheNativeName) {
