@@ -286,6 +286,10 @@ TEST(ZtImageStoredFormTest, FlippedBytesLoadCleanlyOrNotAtAll) {
         }
     }
     EXPECT_GT(loaded, 0); // flips inside the 8-bit plane stay valid
+    // The first pixel of the 4-bit plane (before 3 x 2 floats), pushed out of its range.
+    auto beyond = blob;
+    beyond[blob.size() - 24 - 6] ^= 0x80;
+    EXPECT_FALSE(load(beyond));
 }
 
 TEST(ZtImageStoredFormTest, InconsistentHeadersAreRefused) {
