@@ -193,6 +193,18 @@ TEST(ListLoad, MissingChunksTakeTheirDefaults) {
     }
 }
 
+// Labels stored out of order stay as stored, and adding an equal label still
+// finds the one held instead of holding it twice.
+TEST(ListLoad, LabelsStoredOutOfOrderAreStillFound) {
+    auto file = sample_string_vector_file();
+    chunk_named(file, "TavLabels")->children = {leaf("TXTUTF8 ", "", "b"), leaf("TXTUTF8 ", "", "a")};
+    auto result = store::load_list_bytes(list_file(file));
+    ASSERT_EQ(result.code, 0);
+    for (const char* text : {"a", "b"})
+        add(result.list, {7, 8}, text);
+    EXPECT_EQ(AsList(*result.list).LabelCount(), 2u);
+}
+
 TEST(ListLoad, NotAListFileIsRefused) {
     const std::string valid = list_file(sample_string_vector_file());
     for (std::string bytes : {std::string(), std::string("ZTKXRIFF"), valid.substr(0, 32),
