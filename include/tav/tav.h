@@ -194,6 +194,64 @@ TAV_API int32_t TavLoadW(const char16_t* path, TAV* list);
 TAV_API int32_t TavImportFromKorvu(const char* path, TAV* list);
 TAV_API int32_t TavImportFromKorvuW(const char16_t* path, TAV* list);
 
+/* --- extension: the list file reader -------------------------------------
+ * Reads a stored list without making a list: opening indexes the file (types,
+ * labels, which label each item has, flags, mask, comment, times) from its
+ * chunk headers and structure, and items are read on demand with positional
+ * reads into the caller's buffer, each checked as TavLoad checks it. An open
+ * reader holds a few bytes per item plus the labels, so lists larger than
+ * memory can be read. Opening a file and reading every item accepts exactly
+ * the files TavLoad accepts and refuses the others with TavLoad's code; a
+ * damaged item is refused when it is read.
+ *
+ * A reader is a handle (TAVREADER) with one reference from TavReaderOpen;
+ * release it with ZtRelease. Its getters lend objects (types, labels, mask)
+ * that stay valid while the reader is held. Several threads may read from one
+ * reader at once. The file is read, never mapped: a file truncated by another
+ * program makes a read fail with TAV_E_FILE, never crash.
+ *
+ * Buffer layout of one item (TavReaderInfo.itemSize bytes): an image is its
+ * rows from top to bottom, each row its pixels from left to right, each pixel
+ * its planes in order (height x width x planes), every sample in the list's
+ * pixel type, native byte order; a float vector is its dimension floats.
+ * Items read together lie back to back in the order asked for.
+ */
+typedef ZTHANDLE TAVREADER;
+
+typedef struct TavReaderInfo {
+    int64_t itemCount;
+    int32_t labelCount;
+    int32_t labelTypeEnum; /* as TavGetLabelTypeEnum: 0 string, 1 float vector */
+    int32_t dataTypeEnum;  /* as TavGetDataTypeEnum: 0 image, 1 float vector */
+    int32_t width, height, planes; /* image data; 0 for vector data */
+    uint32_t pixelDataType;        /* image data: a ZT_DT_ word; ZT_DT_F32 for vectors */
+    uint64_t dimension;            /* vector data: floats per item; 0 for images */
+    uint64_t labelDimension;       /* vector labels: floats per label; 0 for strings */
+    uint64_t itemSize;             /* bytes of one item in a read buffer */
+} TavReaderInfo;
+
+TAV_API int32_t TavReaderOpen(const char* path, TAVREADER* reader);
+TAV_API int32_t TavReaderOpenW(const char16_t* path, TAVREADER* reader);
+TAV_API int32_t IsTavReader(ZTHANDLE h);
+TAV_API int32_t TavReaderGetInfo(TAVREADER reader, TavReaderInfo* info);
+/* Borrowed: the stored types, a label (read it with TavGetStringLabel,
+ * TavGetFloatVectorLabel, TavGetExcludedFlag), the mask (0 when none). */
+TAV_API TAVLABELTYPE TavReaderGetLabelType(TAVREADER reader);
+TAV_API TAVDATATYPE TavReaderGetDataType(TAVREADER reader);
+TAV_API TAVLABEL TavReaderGetLabel(TAVREADER reader, int32_t labelIndex);
+TAV_API TAVDATA TavReaderGetMaskData(TAVREADER reader);
+/* Comment in UTF-8, with the buffer rules of every getter. */
+TAV_API int32_t TavReaderGetComment(TAVREADER reader, char* buffer, uint64_t* size);
+TAV_API int32_t TavReaderGetTimes(TAVREADER reader, SYSTEMTIME* creation, SYSTEMTIME* modification);
+/* The label index of items first .. first+count-1. */
+TAV_API int32_t TavReaderGetItemLabels(TAVREADER reader, int64_t first, int64_t count, int32_t* labelIndices);
+/* Reads items first .. first+count-1, or the count items named by indices
+ * (any order, repeats allowed), into buffer (bufferSize >= count * itemSize). */
+TAV_API int32_t TavReaderReadRange(TAVREADER reader, int64_t first, int64_t count, void* buffer,
+                                   uint64_t bufferSize);
+TAV_API int32_t TavReaderReadItems(TAVREADER reader, const int64_t* indices, int64_t count, void* buffer,
+                                   uint64_t bufferSize);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
