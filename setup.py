@@ -86,7 +86,10 @@ class CMakeBuild(build_ext):
         target = Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(built, target)
-        # Each library once, under its SONAME (a wheel holds no symbolic links).
+        # Each library once, under its SONAME (a wheel holds no symbolic links);
+        # none left from an earlier build, of another version.
+        for old in target.parent.glob("lib*.so.*"):
+            old.unlink()
         libdir = prefix / cache_value(build_dir, "CMAKE_INSTALL_LIBDIR")
         for lib in libdir.iterdir():
             if re.fullmatch(r"lib\w+\.so\.\d+", lib.name):
