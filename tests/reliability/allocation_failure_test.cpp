@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sample_lists.hpp"
+#include "support/lists.hpp"
 
 namespace {
 
@@ -47,7 +47,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-using namespace reliability;
+using namespace tav_test;
 
 constexpr TAV kUntouched = 0x5eed; // never a live handle: the call must not write it
 
@@ -103,13 +103,13 @@ class AllocationFailure : public testing::TestWithParam<Case> {};
 
 TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
     const Case& c = GetParam();
-    ScratchDir dir("tav-allocation");
+    TempDir dir(true);
     long points = 0;
     for (long k = 1;; ++k) {
         SCOPED_TRACE(testing::Message() << c.function << ", allocation " << k);
-        TAV source = ImageList(3, 2, 4, 4, 9); // two string labels over 4 x 4 images
+        TAV source = image_list(3, 2, 4, 4, 9); // two string labels over 4 x 4 images
         // The target exists: a failed store must leave it as it was.
-        const std::string before = StoredBytes(source, dir.file("source.tav"));
+        const std::string before = stored_bytes(source, dir.file("source.tav"));
         ASSERT_EQ(TavStore(source, dir.file("source.tav").c_str()), 0);
         ASSERT_EQ(TavStore(source, dir.file("target.tav").c_str()), 0);
         ZTIMAGE image = ZtImageCreate(4, 4, 1, ZT_DT_U8);
@@ -133,11 +133,11 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
         else if (rc != 0) {
             EXPECT_TRUE(rc == TAV_E_OUT_OF_MEMORY || std::ranges::count(c.ownCodes, rc) > 0) << std::hex << rc;
             EXPECT_EQ(out, c.outBefore);
-            EXPECT_EQ(ReadFile(in.target), before);
+            EXPECT_EQ(read_bytes(in.target), before);
         }
         // Only a successful add changes the list.
         const bool added = rc == 0 && std::string(c.function) == "TavAddItem";
-        EXPECT_TRUE(added || StoredBytes(source, dir.file("check.tav")) == before);
+        EXPECT_TRUE(added || stored_bytes(source, dir.file("check.tav")) == before);
         ZtRelease(source);
         if (!reached) {
             EXPECT_EQ(rc, 0) << "fails without a failing allocation";
