@@ -1,4 +1,5 @@
-// What is safe across threads, run under ThreadSanitizer by `make test`.
+// What is safe across threads, run under ThreadSanitizer by `make test`
+// (with the base library's handle tests and the call frame's numbers).
 #include <atomic>
 #include <string>
 #include <thread>
@@ -85,6 +86,34 @@ TEST(Threads, BuildStoreAndLoadOwnLists) {
         }
     });
     EXPECT_EQ(wrong, 0);
+}
+
+// Reports from several threads while another sets and removes the handler:
+// each thread keeps its own last report, and the handler is called at most
+// once a report.
+TEST(Threads, ReportWhileTheHandlerChanges) {
+    std::atomic<int> seen{0}, wrong{0};
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        const ZtErrorHandler count = [](void* c, int32_t, const char*, const char*) {
+            ++*static_cast<std::atomic<int>*>(c);
+        };
+        for (int i = 0; !done; ++i)
+            ZtSetErrorHandler(i % 2 ? nullptr : count, &seen);
+    });
+    InThreads([&](int t) {
+        const std::string function = "Thread" + std::to_string(t);
+        for (int i = 0; i < 2000; ++i) {
+            ZtReportErrorWithMessage(-t - 1, "x", function.c_str());
+            const char* last = nullptr;
+            wrong += ZtGetLastError(&last, nullptr) != -t - 1 || last == nullptr || last != function;
+        }
+    });
+    done = true;
+    setter.join();
+    ZtSetErrorHandler(nullptr, nullptr);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LE(seen, kThreads * 2000);
 }
 
 } // namespace
