@@ -66,7 +66,8 @@ fuzz-smoke: fuzz-build
 fuzz: fuzz-build
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Plants small faults in src/ one at a time (MUTANTS=N, SEED=S) and prints
+# Plants small faults in src/, tools/ and python/src/ one at a time (MUTANTS=N
+# per area, SEED=S, AREAS="src tools python/src") and prints
 # the kill rate and the surviving mutants; not part of `make test`.
 mutate: deps
 	nice -n 10 python3 scripts/mutate.py
