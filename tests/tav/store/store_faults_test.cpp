@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <set>
-#include <string>
 #include <utility>
 
 #include <sys/stat.h>
@@ -24,73 +23,58 @@
 
 using namespace Korvu2::TAV;
 using namespace Korvu2::TAV::Objects;
-using namespace tav_test;
 
 namespace {
 
-// The call that fails next: with `error`, once.
+// The error the next faulty call fails with, once.
 int g_error = 0;
-bool fails_now() {
-    if (g_error == 0)
-        return false;
-    errno = std::exchange(g_error, 0);
-    return true;
-}
-
-int fchown_(int fd, uid_t u, gid_t g) { return fails_now() ? -1 : ::fchown(fd, u, g); }
-int fchmod_(int fd, mode_t m) { return fails_now() ? -1 : ::fchmod(fd, m); }
-int fsync_(int fd) { return fails_now() ? -1 : ::fsync(fd); }
-// Linux releases the descriptor whatever close reports.
-int close_(int fd) {
-    const bool failing = fails_now();
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return failing ? -1 : 0;
-}
-int rename_(const char* from, const char* to) { return fails_now() ? -1 : ::rename(from, to); }
+bool fails_now() { return g_error != 0 && (errno = std::exchange(g_error, 0), true); }
 
 TEST(StoreFaults, EachFailingCallLeavesTheOldFileAndNoTrace) {
     auto list = make_list(make_object<CLabelTypeString>(), make_object<CDataTypeFloat32Vector>(1));
     AsList(*list).AddItem(*make_object<CDataFloat32Vector>(std::vector<float>{1}), *make_object<CLabelString>("a"));
-    store::FileCalls& calls = store::file_calls();
-    const store::FileCalls real = calls;
+    using Fault = void (*)(store::FileCalls&);
+    const Fault fchown_ = [](store::FileCalls& c) {
+        c.fchown = [](int fd, uid_t u, gid_t g) { return fails_now() ? -1 : ::fchown(fd, u, g); };
+    };
+    const Fault fchmod_ = [](store::FileCalls& c) {
+        c.fchmod = [](int fd, mode_t m) { return fails_now() ? -1 : ::fchmod(fd, m); };
+    };
+    const Fault fsync_ = [](store::FileCalls& c) { c.fsync = [](int fd) { return fails_now() ? -1 : ::fsync(fd); }; };
+    // Linux releases the descriptor whatever close reports (a success
+    // leaves errno as it is).
+    const Fault close_ = [](store::FileCalls& c) {
+        c.close = [](int fd) { return fails_now() ? (::close(fd), -1) : ::close(fd); };
+    };
+    const Fault rename_ = [](store::FileCalls& c) {
+        c.rename = [](const char* a, const char* b) { return fails_now() ? -1 : ::rename(a, b); };
+    };
     const struct {
-        const char* call;
+        Fault fault;
         int error;
         int32_t code;
     } rows[] = {
-        {"fchown", EIO, ErrFile},    {"fchown", EPERM, 0},      {"fchmod", EIO, ErrFile},
-        {"fchmod", EROFS, ErrFile},  {"fsync", ENOSPC, ErrFile}, {"fsync", EIO, ErrFile},
-        {"fsync", EINTR, 0},         {"close", ENOSPC, ErrFile}, {"close", EDQUOT, ErrFile},
-        {"close", EINTR, 0},         {"rename", ENOSPC, ErrFile}, {"rename", EXDEV, ErrFile},
+        {fchown_, EIO, ErrFile}, {fchown_, EPERM, 0},    {fchmod_, EIO, ErrFile},  {fchmod_, EROFS, ErrFile},
+        {fsync_, ENOSPC, ErrFile}, {fsync_, EIO, ErrFile}, {fsync_, EINTR, 0},      {close_, EDQUOT, ErrFile},
+        {close_, EINTR, 0},      {rename_, ENOSPC, ErrFile}, {rename_, EXDEV, ErrFile},
     };
-    for (const auto& row : rows) {
-        const std::string call = row.call;
-        calls = real;
-        if (call == "fchown")
-            calls.fchown = fchown_;
-        else if (call == "fchmod")
-            calls.fchmod = fchmod_;
-        else if (call == "fsync")
-            calls.fsync = fsync_;
-        else if (call == "close")
-            calls.close = close_;
-        else
-            calls.rename = rename_;
-        TempDir dir;
-        const std::string path = dir.file("list.tav");
-        write_bytes(path, "the previous content of the file");
-        g_error = row.error;
+    store::FileCalls& calls = store::file_calls();
+    const store::FileCalls real = calls;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        tav_test::TempDir dir;
+        const std::string path = dir.file("list.tav"), old = "the previous content of the file";
+        tav_test::write_bytes(path, old);
+        rows[i].fault(calls);
+        g_error = rows[i].error;
         const int32_t code = store::store_list_file(AsList(*list), path);
         calls = real;
-        EXPECT_EQ(g_error, 0) << call << " was not called";
-        EXPECT_EQ(code, row.code) << call << " " << row.error;
-        EXPECT_EQ(dir.names(), std::set<std::string>{"list.tav"}) << call << " " << row.error;
-        if (row.code != 0)
-            EXPECT_EQ(read_bytes(path), "the previous content of the file") << call << " " << row.error;
+        EXPECT_EQ(g_error, 0) << i << ": the faulty call was not made";
+        EXPECT_EQ(code, rows[i].code) << i;
+        EXPECT_EQ(dir.names(), std::set<std::string>{"list.tav"}) << i;
+        if (rows[i].code != 0)
+            EXPECT_EQ(tav_test::read_bytes(path), old) << i;
         else
-            EXPECT_EQ(store::load_list_file(path).code, 0) << call << " " << row.error;
+            EXPECT_EQ(store::load_list_file(path).code, 0) << i;
     }
 }
 
