@@ -1,5 +1,3 @@
-import threading
-
 import numpy as np
 import pytest
 
@@ -59,20 +57,3 @@ def test_a_cut_file_is_a_file_error(small_list, tmp_path):
         tav.load(tmp_path / "missing.tav")
     with pytest.raises(tav.Error):
         tav.import_korvu(path)
-
-
-def test_each_thread_sees_its_own_error_report():
-    lst = tav.List("string", tav.VectorType(1))
-    seen = []
-
-    def fail(error, work):
-        for _ in range(300):
-            with pytest.raises(error) as caught:
-                work()
-            seen.append(caught.value.function)
-
-    worker = threading.Thread(target=fail, args=(tav.FileError, lambda: tav.load("/nonexistent/x.tav")))
-    worker.start()
-    fail(tav.InvalidArgumentError, lambda: setattr(lst, "comment", ""))  # the old comment stays
-    worker.join()
-    assert sorted(set(seen)) == ["TavLoad_native", "TavSetComment_native"] and lst.comment == ""
