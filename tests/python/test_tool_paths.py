@@ -76,6 +76,7 @@ def test_options_with_equals_a_missing_value_and_the_end_of_options(tmp_path, to
     path = tmp_path / "v.tav"
     tav.List("string", tav.VectorType(1)).store(path)
     assert run("set-comment", path, "--", "--text") == (0, "") and tool.info(path)["comment"] == "--text"
+    assert run("export", path, tmp_path / "none") == (0, "")  # no labels, no items
     assert run("info", "--", "--json") == (1, "tav: info: cannot load '--json': no such file")
     assert run("info", path, "--json=1") == (2, "tav: info: unknown option --json=1")
     (tmp_path / "images" / "a").mkdir(parents=True)
@@ -85,3 +86,26 @@ def test_options_with_equals_a_missing_value_and_the_end_of_options(tmp_path, to
         2, "tav: create-from-dir: option --size needs a value")
     assert run("create-from-dir", tmp_path / "images", out, "--size=2x2", "--origin=1,1")[0] == 0
     assert tool.info(out)["data_type"]["origin"] == {"x": 1, "y": 1}
+
+
+def test_limits_of_verify_output_and_png_width(tmp_path):
+    # Without its links each of 8 items and 4 labels is a problem, each item
+    # twice: exactly the 20 shown, with no line for more.
+    lst = tav.List("string", tav.VectorType(1))
+    for k in range(8):
+        lst.add([k], str(k % 4))
+    path = tmp_path / "unlinked.tav"
+    lst.store(path)
+    path.write_bytes(path.read_bytes().replace(b"LabelRefs", b"LabelRefX"))
+    done = subprocess.run([os.environ["TAV_TOOL"], "verify", path], capture_output=True, text=True)
+    assert done.returncode == 1 and done.stdout.count("\n") == 20 and "more" not in done.stdout
+
+    def png(width):  # a gray PNG one pixel high
+        chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, 1, 8, 0, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(bytes(width + 1))) + chunk(b"IEND", b""))
+    (tmp_path / "in" / "a").mkdir(parents=True)
+    (tmp_path / "in" / "a" / "widest.png").write_bytes(png(32768))
+    (tmp_path / "in" / "a" / "too_wide.png").write_bytes(png(32769))
+    assert run("create-from-dir", tmp_path / "in", tmp_path / "w.tav", "--size", "8x8") == (
+        0, f"tav: create-from-dir: skipped '{tmp_path}/in/a/too_wide.png': PNG file: image too large")
