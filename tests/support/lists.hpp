@@ -52,31 +52,22 @@ struct TestList {
     int32_t add(std::vector<float> label, float value) const {
         return TavAddRegressionVectorItem(list, label.data(), label.size(), &value, 1);
     }
-    // An image of the data type's size whose pixel (x, y) is 7 x + 13 y + seed
-    // modulo 256.
-    int32_t add_image(const char* text, int seed) const {
-        int32_t w = 0, h = 0, planes = 0;
-        uint32_t pixel = 0;
-        TavGetImageDataGeometry(dataType, &w, &h, &planes, &pixel);
+};
+
+// `items` w x h 8-bit images under `labels` string labels ("class 0", ...)
+// whose pixel (x, y) of item i is 7 x + 13 y + i + seed modulo 256; the
+// caller releases the list.
+inline TAV image_list(int items, int labels, int w, int h, int seed) {
+    const TestList l(TavCreateDataTypeImage(w, h, 1, ZT_DT_U8, 0, 0, w, h, 0, 0));
+    for (int i = 0; i < items; ++i) {
         ZTIMAGE image = ZtImageCreate(w, h, 1, ZT_DT_U8);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                ZtImageSetPixel(image, 0, x, y, (x * 7 + y * 13 + seed) % 256);
-        const int32_t status = TavAddNamedImageItem(list, text, image, 0, 0);
+                ZtImageSetPixel(image, 0, x, y, (x * 7 + y * 13 + i + seed) % 256);
+        TavAddNamedImageItem(l.list, ("class " + std::to_string(i % labels)).c_str(), image, 0, 0);
         ZtRelease(image);
-        return status;
     }
-    // A new reference to the list, for a caller that releases it itself.
-    TAV share() const { return ZtAddRef(list), list; }
-};
-
-// `items` w x h 8-bit images under `labels` string labels ("class 0", ...),
-// pixels drawn from `seed`; the caller releases it.
-inline TAV image_list(int items, int labels, int w, int h, int seed) {
-    const TestList l(TavCreateDataTypeImage(w, h, 1, ZT_DT_U8, 0, 0, w, h, 0, 0));
-    for (int i = 0; i < items; ++i)
-        l.add_image(("class " + std::to_string(i % labels)).c_str(), i + seed);
-    return l.share();
+    return ZtAddRef(l.list), l.list;
 }
 
 // The bytes the list stores to, or "" if the store fails.
