@@ -31,14 +31,16 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# The library and its threads test only, under ThreadSanitizer.
+# The tests that run threads, under ThreadSanitizer: the library's threads
+# test, the base library's handle tests and the call frame's unique numbers.
 build-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_SANITIZE_THREAD=ON -DTAV_BUILD_BENCH=OFF \
 	  -DTAV_BUILD_PYTHON=OFF $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_reliability_threads
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_reliability_threads test_ztbase test_tav_frame
 
 test-tsan: build-tsan
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -R reliability_threads
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure \
+	  -R 'reliability_threads|^ZtStress|^ZtHandleValues|^UniqueNumbers'
 
 # Debian packages of the normal build (libtav1, libtav-dev, tav-tools,
 # python3-tav) in $(DEB_DIR), checked by lintian.
@@ -52,7 +54,7 @@ deb: build
 test-packages: deb
 	tests/install/packages.sh $(BUILD) $(DEB_DIR)
 
-# Every test, in a normal build and in a sanitizer build, the threads test
+# Every test, in a normal build and in a sanitizer build, the thread tests
 # under ThreadSanitizer, the fuzz targets briefly over their seed corpora,
 # then the packages.
 test: test-normal test-asan test-tsan fuzz-smoke test-packages
@@ -79,7 +81,8 @@ fuzz-smoke: fuzz-build
 fuzz: fuzz-build
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Plants small faults in src/ one at a time (MUTANTS=N, SEED=S) and prints
+# Plants small faults in src/, tools/ and python/src/ one at a time (MUTANTS=N
+# per area, SEED=S, AREAS="src tools python/src") and prints
 # the kill rate and the surviving mutants; not part of `make test`.
 mutate: deps
 	nice -n 10 python3 scripts/mutate.py

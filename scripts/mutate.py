@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Mutation testing: plants one small fault at a time in src/, rebuilds
-incrementally, runs the test suite and reports which faults no test caught.
+"""Mutation testing: plants one small fault at a time in src/, tools/ and
+python/src/, rebuilds incrementally, runs the tests that reach that code and
+reports, for each of the three, which faults no test caught.
 
 Faults: swapped comparisons (< <=, > >=, == !=), && <-> ||, off-by-one on
 integer literals and on +1/-1, dropped bare call statements, flipped boolean
 returns. Sites are collected over all of src/ (comments, preprocessor lines
-and string literals skipped) and a fixed-seed sample is run, so two trees
-with the same src/ get the same mutants.
+and string literals skipped) and a fixed-seed sample is run per area, so two
+trees with the same sources get the same mutants. A fault in src/ runs the
+whole suite; one in tools/ the tool's tests and the Python tests (which run
+the tool too); one in python/src/ the Python tests.
 """
 import argparse
 import hashlib
@@ -105,9 +108,14 @@ def line_sites(text, masked):
         yield text.index(body), body, "", "drop-call"
 
 
-def collect_sites(repo):
+# Each area: the folder mutated and the ctest name pattern of its tests
+# (None: every test).
+AREAS = {"src": None, "tools": "tav_tool_commands|python_package", "python/src": "python_package"}
+
+
+def collect_sites(repo, area="src"):
     sites = []
-    src = os.path.join(repo, "src")
+    src = os.path.join(repo, area)
     for root, dirs, files in os.walk(src):
         dirs.sort()
         for name in sorted(files):
@@ -177,6 +185,8 @@ def configure(repo, build):
     cmd = ["cmake", "-S", repo, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
            "-DCMAKE_CXX_FLAGS_DEBUG=" + flags, "-DCMAKE_C_FLAGS_DEBUG=" + flags,
            "-DTAV_BUILD_BENCH=OFF", "-DTAV_BUILD_FUZZ=OFF", "-DTAV_SANITIZE=OFF"]
+    if subprocess.call(["which", "ccache"], stdout=subprocess.DEVNULL) == 0:
+        cmd += ["-DCMAKE_C_COMPILER_LAUNCHER=ccache", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"]
     if subprocess.call(["which", "ld.lld"], stdout=subprocess.DEVNULL) == 0:
         for kind in ("EXE", "SHARED", "MODULE"):
             cmd.append("-DCMAKE_%s_LINKER_FLAGS=-fuse-ld=lld" % kind)
@@ -188,11 +198,14 @@ def configure(repo, build):
 def main():
     here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--repo", default=here, help="tree whose src/ is mutated and tested")
+    ap.add_argument("--repo", default=here, help="tree whose sources are mutated and tested")
     ap.add_argument("--build", help="build dir (default REPO/build-mutate)")
-    ap.add_argument("-n", "--mutants", type=int, default=int(os.environ.get("MUTANTS") or 100))
+    ap.add_argument("-n", "--mutants", type=int, default=int(os.environ.get("MUTANTS") or 100),
+                    help="mutants per area")
     ap.add_argument("--seed", type=int, default=int(os.environ.get("SEED") or 12))
     ap.add_argument("--jobs", type=int, default=int(os.environ.get("JOBS") or 2))
+    ap.add_argument("--areas", default=os.environ.get("AREAS") or " ".join(AREAS),
+                    help="space-separated areas among: " + ", ".join(AREAS))
     ap.add_argument("--test-timeout", type=int, default=60, help="seconds per ctest test")
     ap.add_argument("--log", help="log file (default BUILD/mutate.log)")
     ap.add_argument("--list", action="store_true", help="print the sampled mutants and stop")
@@ -201,16 +214,22 @@ def main():
     repo = os.path.abspath(args.repo)
     build = os.path.abspath(args.build or os.path.join(repo, "build-mutate"))
 
-    sites = collect_sites(repo)
-    if args.only:
-        sites = [s for s in sites if s[0].startswith(args.only)]
-    rng = random.Random(args.seed)
-    chosen = rng.sample(sites, min(args.mutants, len(sites)))
-    # Kept in sample order: any first part of a run is itself a fixed-seed
-    # sample (random.sample draws the same leading mutants for every N).
+    areas = args.areas.split()
+    unknown = [a for a in areas if a not in AREAS]
+    if unknown:
+        sys.exit("unknown area: " + " ".join(unknown))
+    chosen = {}
+    for area in areas:
+        sites = collect_sites(repo, area)
+        if args.only:
+            sites = [s for s in sites if s[0].startswith(args.only)]
+        # Kept in sample order: any first part of a run is itself a fixed-seed
+        # sample (random.sample draws the same leading mutants for every N).
+        chosen[area] = (len(sites), random.Random(args.seed).sample(sites, min(args.mutants, len(sites))))
     if args.list:
-        for rel, number, column, old, new, kind in chosen:
-            print("%s:%d %s %r -> %r" % (rel, number, kind, old, new))
+        for area in areas:
+            for rel, number, column, old, new, kind in chosen[area][1]:
+                print("%s:%d %s %r -> %r" % (rel, number, kind, old, new))
         return 0
 
     # SIGTERM unwinds like Ctrl-C so the finally below restores the file.
@@ -228,64 +247,75 @@ def main():
         log.flush()
 
     build_cmd = ["cmake", "--build", build, "-j", str(args.jobs)]
-    test_cmd = ["ctest", "--test-dir", build, "--stop-on-failure", "-j", str(args.jobs),
-                "--timeout", str(args.test_timeout)]
+
+    def test_cmd(area):
+        cmd = ["ctest", "--test-dir", build, "--stop-on-failure", "-j", str(args.jobs),
+               "--timeout", str(args.test_timeout)]
+        return cmd + (["-R", AREAS[area]] if AREAS[area] else [])
+
     start = time.time()
     code, out, _ = run(build_cmd, 3600)
     if code:
         sys.exit("the unmutated tree does not build:\n" + out[-4000:])
-    t0 = time.time()
-    code, out, _ = run(test_cmd, 1800)
-    if code:
-        sys.exit("the unmutated tree fails its tests:\n" + out[-4000:])
-    say("baseline: %d sites, %d sampled (seed %d), build %.0f s, tests %.1f s"
-        % (len(sites), len(chosen), args.seed, t0 - start, time.time() - t0))
-    suite_timeout = max(120, int(10 * (time.time() - t0)))
+    timeouts = {}
+    for area in areas:
+        t0 = time.time()
+        code, out, _ = run(test_cmd(area), 1800)
+        if code:
+            sys.exit("the unmutated tree fails its tests:\n" + out[-4000:])
+        timeouts[area] = max(120, int(10 * (time.time() - t0)))
+        say("baseline %s: %d sites, %d sampled (seed %d), tests %.1f s"
+            % (area, chosen[area][0], len(chosen[area][1]), args.seed, time.time() - t0))
+    say("build %.0f s" % (time.time() - start))
 
-    results = {"killed": 0, "survived": 0, "invalid": 0, "timeout": 0}
-    survivors = []
-    for index, (rel, number, column, old, new, kind) in enumerate(chosen, 1):
-        path = os.path.join(repo, rel)
-        with open(path, "rb") as f:
-            original = f.read()
-        digest = sha256(original)
-        lines = original.decode("utf-8", errors="surrogateescape").split("\n")
-        before = lines[number - 1]
-        after = mutate_line(before, column, old, new)
-        lines[number - 1] = after
-        t = time.time()
-        try:
-            with open(path, "wb") as f:
-                f.write("\n".join(lines).encode("utf-8", errors="surrogateescape"))
-            code, _, _ = run(build_cmd, 1800)
-            if code:
-                verdict = "invalid"
-            else:
-                code, _, timed_out = run(test_cmd, suite_timeout)
-                verdict = "timeout" if timed_out else ("killed" if code else "survived")
-        finally:
-            with open(path, "wb") as f:
-                f.write(original)
-            restore_dev_null()
+    summary = []
+    for area in areas:
+        results = {"killed": 0, "survived": 0, "invalid": 0, "timeout": 0}
+        survivors = []
+        mutants = chosen[area][1]
+        for index, (rel, number, column, old, new, kind) in enumerate(mutants, 1):
+            path = os.path.join(repo, rel)
             with open(path, "rb") as f:
-                if sha256(f.read()) != digest:
-                    sys.exit("could not restore " + rel)
-        results[verdict] += 1
-        say("[%d/%d] %-8s %5.1fs %s:%d %s\n    - %s\n    + %s"
-            % (index, len(chosen), verdict, time.time() - t, rel, number, kind,
-               before.strip(), after.strip()))
-        if verdict == "survived":
-            survivors.append("%s:%d %s: %s  ->  %s" % (rel, number, kind, before.strip(), after.strip()))
+                original = f.read()
+            digest = sha256(original)
+            lines = original.decode("utf-8", errors="surrogateescape").split("\n")
+            before = lines[number - 1]
+            after = mutate_line(before, column, old, new)
+            lines[number - 1] = after
+            t = time.time()
+            try:
+                with open(path, "wb") as f:
+                    f.write("\n".join(lines).encode("utf-8", errors="surrogateescape"))
+                code, _, _ = run(build_cmd, 1800)
+                if code:
+                    verdict = "invalid"
+                else:
+                    code, _, timed_out = run(test_cmd(area), timeouts[area])
+                    verdict = "timeout" if timed_out else ("killed" if code else "survived")
+            finally:
+                with open(path, "wb") as f:
+                    f.write(original)
+                restore_dev_null()
+                with open(path, "rb") as f:
+                    if sha256(f.read()) != digest:
+                        sys.exit("could not restore " + rel)
+            results[verdict] += 1
+            say("[%s %d/%d] %-8s %5.1fs %s:%d %s\n    - %s\n    + %s"
+                % (area, index, len(mutants), verdict, time.time() - t, rel, number, kind,
+                   before.strip(), after.strip()))
+            if verdict == "survived":
+                survivors.append("%s:%d %s: %s  ->  %s" % (rel, number, kind, before.strip(), after.strip()))
+        valid = results["killed"] + results["survived"] + results["timeout"]
+        caught = results["killed"] + results["timeout"]
+        summary.append("%-10s kill rate: %d/%d valid = %.1f%% (killed %d, timeout %d, survived %d, invalid %d)"
+                       % (area, caught, valid, 100.0 * caught / max(valid, 1), results["killed"],
+                          results["timeout"], results["survived"], results["invalid"]))
+        summary.extend("    survived: " + s for s in survivors)
 
-    valid = results["killed"] + results["survived"] + results["timeout"]
-    caught = results["killed"] + results["timeout"]
     say("")
-    say("kill rate: %d/%d valid = %.1f%% (killed %d, timeout %d, survived %d, invalid %d), %.0f s"
-        % (caught, valid, 100.0 * caught / max(valid, 1), results["killed"], results["timeout"],
-           results["survived"], results["invalid"], time.time() - start))
-    say("surviving mutants:")
-    for s in survivors:
-        say("  " + s)
+    for line in summary:
+        say(line)
+    say("%.0f s in all" % (time.time() - start))
     # Leaves the build matching the restored tree.
     run(build_cmd, 3600)
     return 0

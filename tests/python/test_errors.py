@@ -1,5 +1,3 @@
-import threading
-
 import numpy as np
 import pytest
 
@@ -49,51 +47,13 @@ def test_bad_types_name_the_reporting_function(make, error, function, message):
         assert caught.value.function == function and message in caught.value.message
 
 
-def test_every_truncation_of_a_file_is_a_clean_error(small_list, tmp_path):
+def test_a_cut_file_is_a_file_error(small_list, tmp_path):
     path, _ = small_list
-    whole = path.read_bytes()
     cut = tmp_path / "cut.tav"
-    for length in range(len(whole)):
-        cut.write_bytes(whole[:length])
-        with pytest.raises(tav.Error) as caught:
-            tav.load(cut)
-        assert type(caught.value).code == caught.value.code and caught.value.function
-    cut.write_bytes(whole[: len(whole) // 2])
+    cut.write_bytes(path.read_bytes()[: path.stat().st_size // 2])
     with pytest.raises(tav.FileError, match="TavLoad_native"):
         tav.load(cut)
     with pytest.raises(OSError):
         tav.load(tmp_path / "missing.tav")
     with pytest.raises(tav.Error):
         tav.import_korvu(path)
-
-
-def test_flipped_bytes_load_cleanly_or_fail_cleanly(small_list, tmp_path):
-    path, _ = small_list
-    whole = bytearray(path.read_bytes())
-    bad = tmp_path / "bad.tav"
-    for offset in range(0, len(whole), 3):
-        whole[offset] ^= 0xFF
-        bad.write_bytes(whole)
-        whole[offset] ^= 0xFF
-        try:
-            lst = tav.load(bad)
-            lst.arrays(), lst.targets(), lst.labels, lst[-1], lst.comment, lst.mask, lst.created
-        except (tav.Error, ValueError, RuntimeError):
-            pass
-
-
-def test_each_thread_sees_its_own_error_report():
-    lst = tav.List("string", tav.VectorType(1))
-    seen = []
-
-    def fail(error, work):
-        for _ in range(300):
-            with pytest.raises(error) as caught:
-                work()
-            seen.append(caught.value.function)
-
-    worker = threading.Thread(target=fail, args=(tav.FileError, lambda: tav.load("/nonexistent/x.tav")))
-    worker.start()
-    fail(tav.InvalidArgumentError, lambda: setattr(lst, "comment", ""))  # the old comment stays
-    worker.join()
-    assert sorted(set(seen)) == ["TavLoad_native", "TavSetComment_native"] and lst.comment == ""

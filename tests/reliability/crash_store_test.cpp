@@ -12,11 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "sample_lists.hpp"
+#include "support/lists.hpp"
 
 namespace {
 
-using namespace reliability;
+using namespace tav_test;
 
 // TAV_CRASH_ROUNDS asks for more; forking costs far more under the sanitizers.
 int Rounds() {
@@ -29,9 +29,9 @@ int Rounds() {
 }
 
 // Removes the temporary files a killed store left and says how many there were.
-int RemoveLeftovers(const ScratchDir& dir) {
+int RemoveLeftovers(const TempDir& dir) {
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         const std::string name = entry.path().filename().string();
         if (name.starts_with(".tav-") && name.ends_with(".tmp"))
             count += std::filesystem::remove(entry.path()) ? 1 : 0;
@@ -63,11 +63,11 @@ pid_t StartStoring(const TAV lists[2], int first, const std::string& path, int s
 TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     // Memory-backed unless TAV_CRASH_DIR names a folder on a disk.
     const char* folder = std::getenv("TAV_CRASH_DIR");
-    ScratchDir dir("tav-crash", folder != nullptr ? folder : MemoryFolder());
+    const auto dir = folder != nullptr ? TempDir(std::filesystem::path(folder)) : TempDir(true);
     // Few large images: a store long enough for kills to land inside it.
     constexpr int kItems = 20;
-    TAV lists[2] = {ImageList(kItems, 7, 96, 96, 1), ImageList(kItems, 7, 96, 96, 2)};
-    const std::string stored[2] = {StoredBytes(lists[0], dir.file("a")), StoredBytes(lists[1], dir.file("b"))};
+    TAV lists[2] = {image_list(kItems, 7, 96, 96, 1), image_list(kItems, 7, 96, 96, 2)};
+    const std::string stored[2] = {stored_bytes(lists[0], dir.file("a")), stored_bytes(lists[1], dir.file("b"))};
     ASSERT_TRUE(!stored[0].empty() && !stored[1].empty() && stored[0] != stored[1]);
     const std::string path = dir.file("list.tav");
     ASSERT_EQ(TavStore(lists[0], path.c_str()), 0);
@@ -84,13 +84,13 @@ TEST(CrashDuringStore, PathHoldsTheCompleteOldOrNewList) {
     int found[2] = {0, 0}, killedMidStore = 0, leftovers = 0;
     const int rounds = Rounds();
     for (int round = 0, last = -1; round < rounds; ++round) {
-        const pid_t child = StartStoring(lists, ReadFile(path) == stored[1] ? 0 : 1, path, 0);
+        const pid_t child = StartStoring(lists, read_bytes(path) == stored[1] ? 0 : 1, path, 0);
         ASSERT_GT(child, 0);
         ::usleep(static_cast<useconds_t>(delay(random)));
         ::kill(child, SIGKILL);
         ASSERT_EQ(::waitpid(child, nullptr, 0), child);
 
-        const std::string bytes = ReadFile(path);
+        const std::string bytes = read_bytes(path);
         const int which = bytes == stored[0] ? 0 : bytes == stored[1] ? 1 : -1;
         ASSERT_NE(which, -1) << "round " << round << ": " << bytes.size() << " bytes match neither list";
         ++found[which];

@@ -1,4 +1,5 @@
-// What is safe across threads, run under ThreadSanitizer by `make test`.
+// What is safe across threads, run under ThreadSanitizer by `make test`
+// (with the base library's handle tests and the call frame's numbers).
 #include <atomic>
 #include <string>
 #include <thread>
@@ -6,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "sample_lists.hpp"
+#include "support/lists.hpp"
 
 namespace {
 
-using namespace reliability;
+using namespace tav_test;
 
 
 constexpr int kThreads = 4;
@@ -25,9 +26,9 @@ template <class Work> void InThreads(Work work) {
 
 // Readers of one list, while the others drop references of their own to it.
 TEST(Threads, ReadOneSharedList) {
-    ScratchDir dir("tav-threads-read");
-    TAV list = ImageList(12, 3, 4, 4, 5);
-    const std::string stored = StoredBytes(list, dir.file("list.tav"));
+    TempDir dir(true);
+    TAV list = image_list(12, 3, 4, 4, 5);
+    const std::string stored = stored_bytes(list, dir.file("list.tav"));
     std::atomic<int> wrong{0};
     InThreads([&](int) {
         ZtAddRef(list);
@@ -44,7 +45,7 @@ TEST(Threads, ReadOneSharedList) {
     });
     EXPECT_EQ(wrong, 0);
     // The readers changed nothing.
-    EXPECT_EQ(StoredBytes(list, dir.file("again.tav")), stored);
+    EXPECT_EQ(stored_bytes(list, dir.file("again.tav")), stored);
     ZtRelease(list);
 }
 
@@ -52,38 +53,63 @@ TEST(Threads, ReadOneSharedList) {
 // every file holds the list's bytes (the list's items and types are shared
 // by the stores, so nothing of a store may live inside them).
 TEST(Threads, StoreOneSharedList) {
-    ScratchDir dir("tav-threads-store");
-    TAV list = ImageList(12, 3, 4, 4, 6);
-    const std::string stored = StoredBytes(list, dir.file("list.tav"));
+    TempDir dir(true);
+    TAV list = image_list(12, 3, 4, 4, 6);
+    const std::string stored = stored_bytes(list, dir.file("list.tav"));
     std::atomic<int> wrong{0};
     InThreads([&](int t) {
         const std::string own = dir.file(std::to_string(t)), common = dir.file("common.tav");
         for (int round = 0; round < 20; ++round)
-            wrong += TavStore(list, own.c_str()) != 0 || ReadFile(own) != stored ||
+            wrong += TavStore(list, own.c_str()) != 0 || read_bytes(own) != stored ||
                      TavStore(list, common.c_str()) != 0;
     });
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(ReadFile(dir.file("common.tav")), stored);
+    EXPECT_EQ(read_bytes(dir.file("common.tav")), stored);
     ZtRelease(list);
 }
 
 // Builders of lists of their own, each storing and loading them, and releasing
 // handles while the others use theirs: a released handle is dead at once.
 TEST(Threads, BuildStoreAndLoadOwnLists) {
-    ScratchDir dir("tav-threads-own");
+    TempDir dir(true);
     std::atomic<int> wrong{0};
     InThreads([&](int t) {
         const std::string path = dir.file(std::to_string(t));
         for (int round = 0; round < 10; ++round) {
-            TAV list = ImageList(8, 3, 4, 4, t * 100 + round), loaded = 0;
-            const std::string stored = StoredBytes(list, path);
+            TAV list = image_list(8, 3, 4, 4, t * 100 + round), loaded = 0;
+            const std::string stored = stored_bytes(list, path);
             wrong += stored.empty() || TavStore(list, path.c_str()) != 0 || TavLoad(path.c_str(), &loaded) != 0 ||
-                     StoredBytes(loaded, path + ".again") != stored;
+                     stored_bytes(loaded, path + ".again") != stored;
             ZtRelease(loaded);
             ZtRelease(list);
             wrong += ZtIsObject(list) != 0;
         }
     });
+    EXPECT_EQ(wrong, 0);
+}
+
+// Reports from several threads while another sets and removes the handler:
+// each thread keeps its own last report.
+TEST(Threads, ReportWhileTheHandlerChanges) {
+    std::atomic<int> seen{0}, wrong{0};
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        for (int i = 0; !done; ++i)
+            ZtSetErrorHandler(i % 2 ? nullptr : +[](void* c, int32_t, const char*, const char*) {
+                ++*static_cast<std::atomic<int>*>(c);
+            }, &seen);
+    });
+    InThreads([&](int t) {
+        const std::string function = "Thread" + std::to_string(t);
+        for (int i = 0; i < 2000; ++i) {
+            ZtReportErrorWithMessage(-t - 1, "x", function.c_str());
+            const char* last = nullptr;
+            wrong += ZtGetLastError(&last, nullptr) != -t - 1 || !last || last != function;
+        }
+    });
+    done = true;
+    setter.join();
+    ZtSetErrorHandler(nullptr, nullptr);
     EXPECT_EQ(wrong, 0);
 }
 

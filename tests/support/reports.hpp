@@ -1,43 +1,51 @@
 #pragma once
-// Observing error reports in tests: what the calling thread reported last,
-// and whether anything was reported since a mark.
+// Every error report made while a ReportLog lives, in order, through the
+// process-wide handler (some functions report twice).
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <zt/ztcimg.h>
 
 namespace tav_test {
 
-struct Report {
-    int32_t code = 0;
-    std::string function;
-    std::string message;
-};
-
-inline Report last_report() {
-    const char* function = nullptr;
-    const char* message = nullptr;
-    Report r;
-    r.code = ZtGetLastError(&function, &message);
-    r.function = function ? function : "";
-    r.message = message ? message : "";
-    return r;
-}
-
-// Counts the reports made on this thread from construction on.
-class ReportWatch {
+class ReportLog {
 public:
-    ReportWatch() : start_(ZtErrorReportCount()) { ZtClearLastError(); }
-    uint64_t count() const { return ZtErrorReportCount() - start_; }
-    bool none() const { return count() == 0; }
-    // Exactly one report since the mark, with this code and function name.
-    bool one(int32_t code, const std::string& function) const {
-        Report r = last_report();
-        return count() == 1 && r.code == code && r.function == function;
+    struct Entry {
+        int32_t code;
+        std::string message;
+        std::string function;
+        bool operator==(const Entry&) const = default;
+    };
+    ReportLog() { ZtSetErrorHandler(&ReportLog::record, this); }
+    ~ReportLog() { ZtSetErrorHandler(nullptr, nullptr); }
+    ReportLog(const ReportLog&) = delete;
+    ReportLog& operator=(const ReportLog&) = delete;
+
+    std::vector<Entry> take() { return std::exchange(entries_, {}); }
+    // Exactly one report since the last take, with this code and function.
+    bool one(int32_t code, const std::string& function) {
+        const auto e = take();
+        return e.size() == 1 && e[0].code == code && e[0].function == function;
     }
 
 private:
-    uint64_t start_;
+    static void record(void* context, int32_t code, const char* message, const char* function) {
+        static_cast<ReportLog*>(context)->entries_.push_back({code, message ? message : "", function ? function : ""});
+    }
+    std::vector<Entry> entries_;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
+    return out << std::hex << e.code << std::dec << " '" << e.message << "' " << e.function;
+}
+
+using Reports = std::vector<ReportLog::Entry>;
+
+inline ReportLog::Entry report(int32_t code, const char* function, const char* message = "") {
+    return {code, message, function};
+}
 
 } // namespace tav_test

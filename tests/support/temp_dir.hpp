@@ -7,17 +7,19 @@
 #include <set>
 #include <string>
 
+#include <unistd.h>
+
 namespace tav_test {
 
 // A fresh folder, on disk or in memory, removed with everything in it when
 // the object goes.
 class TempDir {
 public:
-    explicit TempDir(bool in_memory = false) {
-        std::error_code ec;
-        const auto base = in_memory && std::filesystem::is_directory("/dev/shm", ec)
-                              ? std::filesystem::path("/dev/shm")
-                              : std::filesystem::temp_directory_path();
+    explicit TempDir(bool in_memory = false) : TempDir(in_memory && ::access("/dev/shm", W_OK) == 0
+                                                          ? std::filesystem::path("/dev/shm")
+                                                          : std::filesystem::temp_directory_path()) {}
+    // In the given folder.
+    explicit TempDir(const std::filesystem::path& base) {
         std::string pattern = (base / "tav_test_XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }

@@ -31,7 +31,6 @@ damaged() {
   if ((rc == 1)) && [ "$(wc -l <"$err")" != 1 ]; then fail "tav $*: expected one line on stderr"; fi
 }
 has() { grep -q -- "$1" "$out" || fail "output lacks '$1'"; }
-le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 24 & 255)))"; }
 
 # --- usage -----------------------------------------------------------------
 expect 2
@@ -137,30 +136,13 @@ expect 0 export "$work/nolinks.tav" "$work/expnolinks"
 [ -f "$work/expnolinks/no_label/000001.png" ] || fail "export of items without label"
 
 # --- version-1 files ----------------------------------------------------------
-# The first image of a.tav in its stored form: the first child of the first
-# composite, whose payload starts at byte 96 and whose size is at byte 88.
-blob_size=$(od -An -tu8 -j88 -N8 "$work/a.tav" | tr -d ' ')
-dd if="$work/a.tav" of="$work/blob" bs=1 skip=96 count="$blob_size" status=none
-v1() { # $1 sample count
-  printf 'SAMPLEIMAGELIST                 '
-  printf '\x00\x00\x00\x00\x00\x00\xf0\x3f'             # version 1.0
-  le32 4; printf 'demo'
-  le32 24; le32 24; le32 12; le32 12; le32 1          # window 24x24, origin 12,12, 1 plane
-  le32 2; le32 4; printf 'ring'; le32 3; printf 'box'
-  le32 0; le32 0; le32 4; le32 4                      # header word; rotation 0, borders 4,4
-  head -c 12 /dev/zero; head -c 512 /dev/zero         # second record; options and reserved
-  le32 "$1"
-  for ((i = 0; i < $1; i++)); do le32 "$blob_size"; cat "$work/blob"; le32 0; le32 0; le32 $((i % 2)); done
-}
-v1 2 >"$work/v1.dat"
-expect 0 import-korvu "$work/v1.dat" "$work/imported.tav" && has "2 items in 2 labels"
-expect 0 info "$work/imported.tav" && has "image 32x32, 1 plane, u8; window 4,4 24x24, origin 12,12" &&
-  has "Imported from Korvu TAV 'demo'."
+v1=$(cd "$(dirname "$0")/../../fuzz/corpus/korvu1_import" && pwd)
+expect 0 import-korvu "$v1/v1_0_exact" "$work/imported.tav" && has "2 items in 2 labels"
+expect 0 info "$work/imported.tav" && has "image 8x8, 1 plane, u8; window 0,0 8x8, origin 4,4" && has "Imported from Korvu TAV 'plain'."
 expect 0 verify "$work/imported.tav"
-head -c $(($(stat -c %s "$work/v1.dat") - 10)) "$work/v1.dat" >"$work/v1cut.dat"
+head -c $(($(stat -c %s "$v1/v1_0_exact") - 10)) "$v1/v1_0_exact" >"$work/v1cut.dat"
 expect 1 import-korvu "$work/v1cut.dat" "$work/x.tav" && grep -q "end of file encountered" "$err" || fail "cut v1"
-v1 0 >"$work/v1empty.dat"
-expect 1 import-korvu "$work/v1empty.dat" "$work/x.tav" && grep -q "holds no samples" "$err" || fail "empty v1"
+expect 1 import-korvu "$v1/v1_2_no_samples" "$work/x.tav" && grep -q "holds no samples" "$err" || fail "empty v1"
 for f in a.tav missing.dat; do expect 1 import-korvu "$work/$f" "$work/x.tav"; done
 [ ! -e "$work/x.tav" ] || fail "a failed import left a file"
 

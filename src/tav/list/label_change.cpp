@@ -45,13 +45,16 @@ void ChangeLabel(CSampleImageListBase& list, std::size_t index, const ITavLabel&
     const SharedHandle<ITavLabel> from = list.LabelAt(index);
     const SharedHandle<ITavLabel> into = list.LabelAt(*equal);
     const std::size_t dataBefore = list.DataCount();
+    const SYSTEMTIME modified = list.ModificationTime();
     for (std::size_t r = 0; r < from->DataReferences().size(); ++r) {
         const int32_t status = AddItemAsExported(list, DataReferenceAsExported(*from, r), into);
         if (status != 0) {
             // Deleting the label now would lose the items not yet copied:
-            // take back the copies made so far and leave the list as it was.
+            // take back the copies made so far and leave the list as it was,
+            // its modification time included.
             while (list.DataCount() > dataBefore)
                 list.DeleteData(list.DataCount() - 1);
+            list.SetTimes(list.CreationTime(), modified);
             frame::fail(status);
         }
     }

@@ -38,10 +38,23 @@ std::string temporary_name(const std::string& directory) {
 
 bool close_fd(int fd) {
     // Linux releases the descriptor even when close reports EINTR.
-    return ::close(fd) == 0 || errno == EINTR;
+    return file_calls().close(fd) == 0 || errno == EINTR;
+}
+
+bool sync_fd(int fd) {
+    int r;
+    do
+        r = file_calls().fsync(fd);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
 }
 
 } // namespace
+
+FileCalls& file_calls() {
+    static FileCalls calls{::fchown, ::fchmod, ::fsync, ::close, ::rename};
+    return calls;
+}
 
 ReplacementFile::ReplacementFile(const std::string& target) : target_(target) {
     if (target_.empty() || target_.back() == '/')
@@ -108,18 +121,18 @@ void ReplacementFile::commit() {
     if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         // Ownership first: changing it may clear the set-id bits. Only a
         // privileged caller can give the file away; others keep their own.
-        if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && errno != EPERM)
+        if (file_calls().fchown(fd_, st.st_uid, st.st_gid) != 0 && errno != EPERM)
             write_error();
-        if (::fchmod(fd_, st.st_mode & 07777) != 0)
+        if (file_calls().fchmod(fd_, st.st_mode & 07777) != 0)
             write_error();
     }
-    if (!port::sync_file_descriptor(fd_))
+    if (!sync_fd(fd_))
         write_error();
     const int fd = fd_;
     fd_ = -1;
     if (!close_fd(fd))
         write_error();
-    if (::rename(written_.c_str(), target_.c_str()) != 0)
+    if (file_calls().rename(written_.c_str(), target_.c_str()) != 0)
         write_error();
     committed_ = true;
     // The new file is in place now; a directory that cannot be flushed (some

@@ -4,7 +4,21 @@
 // that stood there before.
 #include <string>
 
+#include <sys/types.h>
+
 namespace Korvu2::TAV::store {
+
+// The system calls that put a written file in its target's place, in one
+// table so that a test can make any of them fail as a full or failing device
+// would. The real calls unless a test changes them; not exported.
+struct FileCalls {
+    int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*fsync)(int fd);
+    int (*close)(int fd);
+    int (*rename)(const char* from, const char* to);
+};
+FileCalls& file_calls();
 
 class ReplacementFile {
 public:

@@ -6,14 +6,10 @@ namespace {
 
 // A list of string labels over 32 x 32 one-plane images with origin (16, 16),
 // and a 64 x 64 image whose pixel (x, y) is x + y.
-struct ImageList {
-    TAVLABELTYPE labelType = TavCreateLabelTypeString();
-    TAVDATATYPE dataType = TavCreateDataTypeImageEx(32, 32, 1, ZT_DT_U8, 16, 16);
-    TAV list = TavCreate(labelType, dataType);
-    ZTIMAGE image = ZtImageCreate(64, 64, 1, ZT_DT_U8);
-    Owned owned{{list, labelType, dataType, image}};
+struct ImageList : tav_test::TestList {
+    ZTIMAGE image = owned.hold(ZtImageCreate(64, 64, 1, ZT_DT_U8));
 
-    ImageList() {
+    ImageList() : TestList(TavCreateDataTypeImageEx(32, 32, 1, ZT_DT_U8, 16, 16)) {
         for (int32_t y = 0; y < 64; ++y)
             for (int32_t x = 0; x < 64; ++x)
                 ZtImageSetPixel(image, 0, x, y, x + y);

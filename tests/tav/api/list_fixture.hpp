@@ -1,6 +1,6 @@
 #pragma once
-// Building small lists through the public functions, recording every error
-// report (some functions report twice) and running tables of calls.
+// Building small lists through the public functions and running tables of
+// calls with the reports each must make.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,40 +10,14 @@
 #include <gtest/gtest.h>
 #include <tav/tav.h>
 
+#include "support/lists.hpp"
+#include "support/reports.hpp"
+
 namespace list_test {
 
-// Every report made while it lives, in order.
-class ReportLog {
-public:
-    struct Entry {
-        int32_t code;
-        std::string message;
-        std::string function;
-        bool operator==(const Entry&) const = default;
-    };
-    ReportLog() { ZtSetErrorHandler(&ReportLog::record, this); }
-    ~ReportLog() { ZtSetErrorHandler(nullptr, nullptr); }
-    ReportLog(const ReportLog&) = delete;
-    ReportLog& operator=(const ReportLog&) = delete;
-
-    std::vector<Entry> take() { return std::exchange(entries_, {}); }
-
-private:
-    static void record(void* context, int32_t code, const char* message, const char* function) {
-        static_cast<ReportLog*>(context)->entries_.push_back({code, message ? message : "", function ? function : ""});
-    }
-    std::vector<Entry> entries_;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const ReportLog::Entry& e) {
-    return out << std::hex << e.code << std::dec << " '" << e.message << "' " << e.function;
-}
-
-using Reports = std::vector<ReportLog::Entry>;
-
-inline ReportLog::Entry report(int32_t code, const char* function, const char* message = "") {
-    return {code, message, function};
-}
+using tav_test::report;
+using tav_test::ReportLog;
+using tav_test::Reports;
 
 // The one report of a refusal.
 inline Reports refusal(int32_t code, const char* function, const char* message = "") {
@@ -75,38 +49,9 @@ inline void expect_calls(const std::vector<Call>& calls) {
     }
 }
 
-// Releases the handles it is given when it goes.
-struct Owned {
-    std::vector<ZTHANDLE> handles;
-    ZTHANDLE hold(ZTHANDLE h) {
-        handles.push_back(h);
-        return h;
-    }
-    ~Owned() {
-        for (ZTHANDLE h : handles)
-            if (h != 0)
-                ZtRelease(h);
-    }
-};
-
-// A list of string labels over one-element vector data, owning its handles.
-struct StringVectorList {
-    TAVLABELTYPE labelType = TavCreateLabelTypeString();
-    TAVDATATYPE dataType = TavCreateDataTypeFloatVector(1);
-    TAV list = TavCreate(labelType, dataType);
-    Owned owned{{list, labelType, dataType}};
-
-    // Adds an item with label text and data value; the caller's objects are
-    // released again.
-    int32_t add(const char* text, float value) const {
-        TAVLABEL label = TavCreateStringLabel(text);
-        TAVDATA data = TavCreateVectorData(&value, 1);
-        int32_t status = TavAddItem(list, data, label);
-        ZtRelease(label);
-        ZtRelease(data);
-        return status;
-    }
-};
+using tav_test::Owned;
+// String labels over one-element vectors.
+using StringVectorList = tav_test::TestList;
 
 // The text of a string label; a failing getter leaves the buffer as it was.
 inline std::string label_text(TAVLABEL label) {

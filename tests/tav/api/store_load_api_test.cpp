@@ -1,5 +1,5 @@
-// TavStore, TavStoreW, TavLoad and TavLoadW: a stored list loads back equal,
-// and every failure has its code and reported name.
+// TavStore, TavStoreW, TavLoad and TavLoadW: every failure has its code and
+// reported name.
 #include "list_fixture.hpp"
 #include "support/list_file_bytes.hpp"
 #include "support/temp_dir.hpp"
@@ -8,20 +8,6 @@ using namespace list_test;
 using namespace tav_test;
 
 namespace {
-
-// Items over three labels added out of order, label 1 excluded, a mask and
-// a comment.
-struct SampleList : StringVectorList {
-    SampleList() {
-        for (int i = 0; i < 7; ++i)
-            EXPECT_EQ(add(("label \xC3\xA4 " + std::to_string(i * 2 % 3)).c_str(), float(i)), 0);
-        TavSetExcludedFlag(TavGetLabel(list, 1), 1);
-        const float half = 0.5f;
-        const Owned mask{{TavCreateVectorData(&half, 1)}};
-        EXPECT_EQ(TavSetMaskData(list, mask.handles[0]), 0);
-        EXPECT_EQ(TavSetCommentW(list, u"comment \u00e9\u4e2d"), 0);
-    }
-};
 
 // Writes the bytes as a file in the folder and gives its path.
 std::string written(const TempDir& dir, const char* name, const std::string& bytes) {
@@ -33,26 +19,9 @@ std::u16string wide(const std::string& path) { return std::filesystem::path(path
 
 } // namespace
 
-TEST(StoreLoad, AListLoadsBackEqualAndStoresToTheSameBytes) {
-    TempDir dir;
-    SampleList l;
-    ReportLog log;
-    ASSERT_EQ(TavStore(l.list, dir.file("list.tav").c_str()), 0);
-    EXPECT_EQ(ZtRefCount(l.list), 1);
-
-    TAV loaded = 0;
-    ASSERT_EQ(TavLoadW(wide(dir.file("list.tav")).c_str(), &loaded), 0);
-    EXPECT_EQ(log.take(), Reports{});
-    EXPECT_EQ(ZtRefCount(loaded), 1);
-    // Storing again gives the same bytes only if every part came back in.
-    ASSERT_EQ(TavStoreW(loaded, wide(dir.file("again.tav")).c_str()), 0);
-    EXPECT_EQ(read_bytes(dir.file("again.tav")), read_bytes(dir.file("list.tav")));
-    ZtRelease(loaded);
-}
-
 TEST(StoreLoad, StoreFailuresReportUnderTheInnerName) {
     TempDir dir;
-    SampleList l;
+    StringVectorList l{{"a", 1}};
     const std::string missing = dir.file("missing/list.tav"), a = dir.file("a.tav");
     const int32_t invalid = TAV_E_INVALID_ARGUMENT, file = TAV_E_FILE;
     const char* native = "TavStore_native";
@@ -66,6 +35,7 @@ TEST(StoreLoad, StoreFailuresReportUnderTheInnerName) {
     });
     EXPECT_EQ(ZtRefCount(l.list), 1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_EQ(TavStoreW(l.list, wide(a).c_str()), 0);
 }
 
 TEST(StoreLoad, LoadFailuresKeepTheOutVariable) {
@@ -85,7 +55,7 @@ TEST(StoreLoad, LoadFailuresKeepTheOutVariable) {
         fails("null out", [&] { return TavLoad(good.c_str(), nullptr); }, TAV_E_INVALID_ARGUMENT, "TavLoad"),
     });
     EXPECT_EQ(out, 12345u);
-    EXPECT_EQ(TavLoad(good.c_str(), &out), 0);
+    EXPECT_EQ(TavLoadW(wide(good).c_str(), &out), 0);
     EXPECT_EQ(TavGetNumDataEntries(out), 3);
     ZtRelease(out);
 }

@@ -15,7 +15,7 @@
 
 using namespace Korvu2::TAV;
 using namespace Korvu2::TAV::Objects;
-using tav_test::ReportWatch;
+using tav_test::ReportLog;
 
 namespace {
 
@@ -75,11 +75,11 @@ TEST(CallFrame, HandleChecksFailWithInvalidArgumentAndTakeNoReference) {
     ZTHANDLE dead = make_object<TestType>().handle(); // released at once
     const ZTHANDLE bad[] = {0, dead, 0xDEADBEEF12345678ull, data.handle()};
     for (ZTHANDLE h : bad) {
-        ReportWatch watch;
+        ReportLog log;
         bool ran = false;
         EXPECT_EQ(call_with_type(h, [&] { ran = true; }), static_cast<int32_t>(0x80000002u));
         EXPECT_FALSE(ran);
-        EXPECT_TRUE(watch.one(static_cast<int32_t>(0x80000002u), "TestFunction"));
+        EXPECT_TRUE(log.one(static_cast<int32_t>(0x80000002u), "TestFunction"));
     }
     EXPECT_EQ(ZtRefCount(data.handle()), 1);
 }
@@ -108,20 +108,17 @@ TEST(CallFrame, ReleasesOnEveryPathAndMapsExceptions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ReportWatch watch;
+        ReportLog log;
         EXPECT_EQ(call_with_type(h, [&] {
                       EXPECT_EQ(ZtRefCount(h), 2);
                       c.body();
                   }),
                   c.code);
         EXPECT_EQ(ZtRefCount(h), 1);
-        if (c.code == 0) {
-            EXPECT_TRUE(watch.none());
-        } else {
-            auto r = tav_test::last_report();
-            EXPECT_TRUE(watch.one(c.code, c.function));
-            EXPECT_EQ(r.message, c.message);
-        }
+        if (c.code == 0)
+            EXPECT_TRUE(log.take().empty());
+        else
+            EXPECT_EQ(log.take(), tav_test::Reports{tav_test::report(c.code, c.function, c.message)});
     }
 }
 

