@@ -1,16 +1,23 @@
 """Sample image lists of the tav library, with NumPy arrays for training code.
 
     import tav
-    with tav.load("shapes.tav") as lst:
-        x, y = lst.arrays(), lst.targets()      # (N, H, W) pixels, (N,) class indices
-        names = lst.labels                      # y indexes this list
+    with tav.open("shapes.tav") as reader:      # reads items on demand
+        x, y = reader.arrays(), reader.targets()  # (N, H, W) pixels, (N,) class indices
+        names = reader.labels                   # y indexes this list
 
-    lst = tav.List(labels="string", data=tav.ImageType(32, 32, dtype="uint8"))
-    lst.add(numpy.zeros((32, 32), numpy.uint8), "empty")
+    lst = tav.List.from_arrays(x, [names[k] for k in y])
+    lst.extend(more_x, more_names)              # one label per row
     lst.store("new.tav")
 
+tav.load() reads a whole list into memory as a tav.List, which can be changed;
+tav.open() gives a read-only tav.Reader that holds only the file's index, for
+lists larger than memory. tav.torch holds PyTorch datasets over both.
 Failures of the library raise subclasses of tav.Error (see tav.errors).
 """
+import os as _os
+import tempfile as _tempfile
+
+import numpy as _np
 
 from .errors import *  # noqa: F401,F403  (first: the extension raises these)
 from .errors import Error
@@ -19,3 +26,49 @@ from ._tav import ImageType, List, VectorType, import_korvu, load
 __all__ = ["Error", "ImageType", "List", "VectorType", "import_korvu", "load"] + [
     name for name in dir() if name.endswith("Error") and name != "Error"
 ]
+
+
+def _from_arrays(cls, data, labels, window=None, origin=(0, 0)):
+    """A new list holding one item per row of data, as List.extend adds them.
+
+    data is (N, H, W) or (N, H, W, planes) of a pixel dtype for images (their
+    ImageType takes window and origin), or (N, D) for float vectors; labels is
+    a sequence of N str, or an (N, L) array of floats for vector labels."""
+    data = _np.asarray(data)
+    if data.ndim == 2:
+        data_type = VectorType(data.shape[1])
+    elif data.ndim in (3, 4):
+        height, width = data.shape[1:3]
+        planes = data.shape[3] if data.ndim == 4 else 1
+        data_type = ImageType(width, height, planes, data.dtype, window, origin)
+    else:
+        raise ValueError(f"data must be (N, H, W), (N, H, W, planes) or (N, D), not of shape {data.shape}")
+    if isinstance(labels, _np.ndarray) and labels.dtype.kind in "iuf" and labels.ndim == 2:
+        label_type = VectorType(labels.shape[1])
+    else:
+        label_type = "string"
+    lst = cls(label_type, data_type)
+    lst.extend(data, labels)
+    return lst
+
+
+def _list_from_bytes(stored):
+    """The list that the stored bytes of a list file hold (unpickling)."""
+    with _tempfile.TemporaryDirectory() as folder:
+        path = _os.path.join(folder, "list.tav")
+        with open(path, "wb") as file:
+            file.write(stored)
+        return load(path)
+
+
+def _reduce_list(lst):
+    """Pickles a list by its stored bytes: the file that store() writes."""
+    with _tempfile.TemporaryDirectory() as folder:
+        path = _os.path.join(folder, "list.tav")
+        lst.store(path)
+        with open(path, "rb") as file:
+            return _list_from_bytes, (file.read(),)
+
+
+List.from_arrays = classmethod(_from_arrays)
+List.__reduce__ = _reduce_list
