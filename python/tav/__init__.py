@@ -15,15 +15,16 @@ lists larger than memory. tav.torch holds PyTorch datasets over both.
 Failures of the library raise subclasses of tav.Error (see tav.errors).
 """
 import os as _os
+import pathlib as _pathlib
 import tempfile as _tempfile
 
 import numpy as _np
 
 from .errors import *  # noqa: F401,F403  (first: the extension raises these)
 from .errors import Error
-from ._tav import ImageType, List, VectorType, import_korvu, load
+from ._tav import ImageType, List, Reader, VectorType, import_korvu, load, open
 
-__all__ = ["Error", "ImageType", "List", "VectorType", "import_korvu", "load"] + [
+__all__ = ["Error", "ImageType", "List", "Reader", "VectorType", "import_korvu", "load", "open"] + [
     name for name in dir() if name.endswith("Error") and name != "Error"
 ]
 
@@ -56,8 +57,7 @@ def _list_from_bytes(stored):
     """The list that the stored bytes of a list file hold (unpickling)."""
     with _tempfile.TemporaryDirectory() as folder:
         path = _os.path.join(folder, "list.tav")
-        with open(path, "wb") as file:
-            file.write(stored)
+        _pathlib.Path(path).write_bytes(stored)
         return load(path)
 
 
@@ -66,9 +66,14 @@ def _reduce_list(lst):
     with _tempfile.TemporaryDirectory() as folder:
         path = _os.path.join(folder, "list.tav")
         lst.store(path)
-        with open(path, "rb") as file:
-            return _list_from_bytes, (file.read(),)
+        return _list_from_bytes, (_pathlib.Path(path).read_bytes(),)
+
+
+def _reopen(path):
+    """The reader of path (unpickling a reader)."""
+    return open(path)
 
 
 List.from_arrays = classmethod(_from_arrays)
+Reader.__reduce__ = lambda reader: (_reopen, (reader.path,))
 List.__reduce__ = _reduce_list
