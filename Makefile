@@ -5,9 +5,11 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+DEB_DIR ?= $(BUILD)/deb
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan demo bench fuzz fuzz-smoke install clean mutate test-ratio
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan test-packages demo bench fuzz fuzz-smoke \
+	install deb clean mutate test-ratio
 
 all: build
 
@@ -38,9 +40,22 @@ build-tsan: deps
 test-tsan: build-tsan
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -R reliability_threads
 
+# Debian packages of the normal build (libtav1, libtav-dev, tav-tools,
+# python3-tav) in $(DEB_DIR), checked by lintian.
+deb: build
+	rm -rf $(DEB_DIR)
+	cd $(BUILD) && cpack -G DEB -B $(abspath $(DEB_DIR))
+	lintian --fail-on error $(DEB_DIR)/*.deb
+
+# The packages as users install them, made from the normal build: the debs
+# unpacked into a scratch root, pip into a fresh virtual environment.
+test-packages: deb
+	tests/install/packages.sh $(BUILD) $(DEB_DIR)
+
 # Every test, in a normal build and in a sanitizer build, the threads test
-# under ThreadSanitizer, then the fuzz targets briefly over their seed corpora.
-test: test-normal test-asan test-tsan fuzz-smoke
+# under ThreadSanitizer, the fuzz targets briefly over their seed corpora,
+# then the packages.
+test: test-normal test-asan test-tsan fuzz-smoke test-packages
 
 demo: build
 	scripts/demo.sh $(BUILD)
@@ -77,4 +92,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) build-pip

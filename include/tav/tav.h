@@ -29,6 +29,14 @@
 #ifndef TAV_TAV_H
 #define TAV_TAV_H
 
+/* The version of this header and of the library it came with. CMake's project
+ * version is the one source: the configure step refuses a header that
+ * disagrees. The major version is the libraries' SONAME (libtav.so.1). */
+#define TAV_VERSION_MAJOR 1
+#define TAV_VERSION_MINOR 0
+#define TAV_VERSION_PATCH 0
+#define TAV_VERSION_STRING "1.0.0"
+
 #include <stdint.h>
 #ifndef __cplusplus
 #include <uchar.h> /* char16_t */

@@ -24,6 +24,9 @@ from .errors import *  # noqa: F401,F403  (first: the extension raises these)
 from .errors import Error
 from ._tav import ImageType, List, Reader, VectorType, import_korvu, load, open
 
+# The project's version (set by the build from CMake's project version).
+__version__ = "1.0.0"
+
 __all__ = ["Error", "ImageType", "List", "Reader", "VectorType", "import_korvu", "load", "open"] + [
     name for name in dir() if name.endswith("Error") and name != "Error"
 ]

@@ -28,9 +28,11 @@ must("compiling against the installed prefix" ${cc} ${SOURCE}
   -I ${WORK}/prefix/include -L ${WORK}/prefix/lib -ltav -lztcimg -lztbase -o ${WORK}/consumer)
 set(ENV{LD_LIBRARY_PATH} ${WORK}/prefix/lib)
 must("the consumer program" ${WORK}/consumer)
+unset(ENV{LD_LIBRARY_PATH})
 
-# The example of examples/, built once as a CMake project with find_package
-# and once with the flags pkg-config gives, then run.
+# The example of examples/, built as the README says: once as a CMake project
+# with find_package, once with the flags pkg-config gives and a run path to
+# its libdir; both run without LD_LIBRARY_PATH.
 must("configuring the example with find_package(tav)" ${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${WORK}/example-cmake
   -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_C_COMPILER=${CC} "-DCMAKE_C_FLAGS=-Wall -Wextra -Werror ${flags}"
   "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
@@ -40,9 +42,11 @@ must("the example built with find_package(tav)" ${WORK}/example-cmake/list_examp
 set(ENV{PKG_CONFIG_PATH} ${WORK}/prefix/lib/pkgconfig)
 execute_process(COMMAND pkg-config --cflags --libs tav OUTPUT_VARIABLE pc_flags RESULT_VARIABLE rc
   OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(rc)
+execute_process(COMMAND pkg-config --variable=libdir tav OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(rc OR NOT IS_DIRECTORY "${pc_libdir}")
   message(FATAL_ERROR "pkg-config does not know tav")
 endif()
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-must("building the example with pkg-config" ${cc} ${EXAMPLE_DIR}/list_example.c ${pc_flags} -o ${WORK}/example-pc)
+must("building the example with pkg-config" ${cc} ${EXAMPLE_DIR}/list_example.c ${pc_flags} -Wl,-rpath,${pc_libdir}
+  -o ${WORK}/example-pc)
 must("the example built with pkg-config" ${WORK}/example-pc ${WORK}/example-pc.tav)
