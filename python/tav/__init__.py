@@ -47,8 +47,12 @@ def _from_arrays(cls, data, labels, window=None, origin=(0, 0)):
         data_type = ImageType(width, height, planes, data.dtype, window, origin)
     else:
         raise ValueError(f"data must be (N, H, W), (N, H, W, planes) or (N, D), not of shape {data.shape}")
-    if isinstance(labels, _np.ndarray) and labels.dtype.kind in "iuf" and labels.ndim == 2:
-        label_type = VectorType(labels.shape[1])
+    kinds = _np.asarray(labels) if isinstance(labels, (_np.ndarray, list, tuple)) else None
+    if kinds is not None and kinds.dtype.kind in "iuf" and kinds.ndim == 2:
+        label_type = VectorType(kinds.shape[1])
+    elif kinds is not None and kinds.dtype.kind in "iuf":
+        raise TypeError(f"labels are class names (str) or an (N, L) array of floats, not {kinds.dtype} "
+                        "numbers; class numbers become names with [str(k) for k in labels]")
     else:
         label_type = "string"
     lst = cls(label_type, data_type)

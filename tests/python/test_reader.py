@@ -89,6 +89,8 @@ def test_extend_refuses_misfits_whole_and_names_what_the_list_takes():
         assert len(lst) == 3 and lst.labels == ["a", "b"]
     with pytest.raises(tav.IncompatibleError, match=r"holds \(4, 5\) uint8 images; given a \(5, 4\) uint8 array"):
         lst.add(x[0].T.copy(), "a")
+    with pytest.raises(TypeError, match=r"str\(k\)"):
+        tav.List.from_arrays(x, np.arange(3))
     vectors = tav.List.from_arrays(np.ones((2, 3)), np.eye(2))
     assert (vectors.label_type, vectors.data_type, len(vectors)) == (tav.VectorType(2), tav.VectorType(3), 2)
     with pytest.raises(tav.IncompatibleError, match="labels of 2 floats"):
