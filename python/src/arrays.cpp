@@ -1,4 +1,6 @@
 // Pixels and float vectors between library objects and NumPy arrays.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -128,14 +130,6 @@ uint32_t pixel_word(const py::dtype& dtype) {
                          py::str(static_cast<const py::handle&>(dtype)).cast<std::string>());
 }
 
-py::array to_numpy(Block&& block) {
-    auto owner = std::make_unique<std::vector<std::byte>>(std::move(block.bytes));
-    std::byte* data = owner->data();
-    py::capsule base(owner.get(), [](void* p) { delete static_cast<std::vector<std::byte>*>(p); });
-    owner.release();
-    return py::array(pixel_dtype(block.word), block.shape, data, base);
-}
-
 std::vector<py::ssize_t> item_shape(const DataKind& kind) {
     if (auto* vector = std::get_if<VectorType>(&kind))
         return {vector->dimension};
@@ -143,6 +137,40 @@ std::vector<py::ssize_t> item_shape(const DataKind& kind) {
     if (t.planes == 1)
         return {t.height, t.width};
     return {t.height, t.width, t.planes};
+}
+
+uint32_t item_word(const DataKind& kind) {
+    auto* image = std::get_if<ImageType>(&kind);
+    return image ? image->pixel : ZT_DT_F32;
+}
+
+namespace {
+
+std::string shape_text(const std::vector<py::ssize_t>& shape) {
+    std::string text = "(";
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(shape[i]);
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+std::string array_text(const py::array& array) {
+    return "a " + shape_text({array.shape(), array.shape() + array.ndim()}) + " " +
+           py::str(static_cast<const py::handle&>(array.dtype())).cast<std::string>() + " array";
+}
+
+} // namespace
+
+std::string describe(const DataKind& kind) {
+    if (auto* vector = std::get_if<VectorType>(&kind))
+        return "vectors of " + std::to_string(vector->dimension) + " floats";
+    return shape_text(item_shape(kind)) + " " + pixel_name(item_word(kind)) + " images";
+}
+
+py::array new_items(const DataKind& kind, std::size_t count, bool stacked) {
+    std::vector<py::ssize_t> shape = item_shape(kind);
+    if (stacked)
+        shape.insert(shape.begin(), static_cast<py::ssize_t>(count));
+    return py::array(pixel_dtype(item_word(kind)), shape);
 }
 
 void read_data(TAVDATA data, const DataKind& kind, std::byte* out) {
@@ -153,6 +181,123 @@ void read_data(TAVDATA data, const DataKind& kind, std::byte* out) {
     Reports().status(TavGetFloatVectorData(data, reinterpret_cast<float*>(out), &count), "TavGetFloatVectorData");
     if (count != dimension)
         throw std::runtime_error("an item's vector does not fit the list's data type");
+}
+
+StackedData::StackedData(const py::handle& values, const DataKind& kind) : kind_(kind) {
+    std::vector<py::ssize_t> shape = item_shape(kind);
+    const bool image = std::holds_alternative<ImageType>(kind);
+    array_ = image ? py::array::ensure(values, py::array::c_style)
+                   : py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(values);
+    if (!array_)
+        throw py::type_error("the stacked data must be an array of numbers");
+    const auto given = array_.ndim() ? array_.shape(0) : 0;
+    shape.insert(shape.begin(), given);
+    bool fits = array_.ndim() == static_cast<py::ssize_t>(shape.size()) &&
+                std::equal(shape.begin(), shape.end(), array_.shape()) &&
+                (!image || array_.dtype().equal(pixel_dtype(item_word(kind))));
+    if (!fits) {
+        std::string wanted = "(N";
+        for (std::size_t i = 1; i < shape.size(); ++i)
+            wanted += ", " + std::to_string(shape[i]);
+        throw LibraryError(TAV_E_INCOMPATIBLE, "List.extend",
+                           "the list holds " + describe(kind) + ", so it takes a " + wanted + ") " +
+                               (image ? pixel_name(item_word(kind)) + " " : std::string()) + "array; given " +
+                               array_text(array_));
+    }
+    count_ = static_cast<std::size_t>(given);
+    const std::size_t bytes = static_cast<std::size_t>(array_.itemsize()) * static_cast<std::size_t>(array_.size());
+    const std::size_t row = count_ ? bytes / count_ : 1;
+    if (image) // blocks of about 256 KiB (they stay in the cache), of fewer than 2^31 lines
+        rows_per_block_ = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(row, 1), 1,
+                                                  INT32_MAX / std::get<ImageType>(kind).height);
+}
+
+Owned StackedData::next() {
+    Reports reports;
+    const std::size_t i = next_++;
+    auto* base = static_cast<const std::byte*>(array_.data());
+    if (auto* vector = std::get_if<VectorType>(&kind_)) {
+        const auto* row = reinterpret_cast<const float*>(base) + i * static_cast<std::size_t>(vector->dimension);
+        return Owned(reports.handle(TavCreateVectorData(row, vector->dimension), "TavCreateVectorData"));
+    }
+    const auto& t = std::get<ImageType>(kind_);
+    const std::size_t k = i % rows_per_block_;
+    if (k == 0) {
+        // One image holds the next rows stacked vertically; each item is cut from it.
+        ImageType block = t;
+        block.height = static_cast<int32_t>(std::min(rows_per_block_, count_ - i) * t.height);
+        block_.reset(reports.handle(ZtImageCreate(t.width, block.height, t.planes, t.pixel), "ZtImageCreate"));
+        const std::size_t row = static_cast<std::size_t>(array_.itemsize()) * t.width * t.height * t.planes;
+        move_pixels<true>(*image_interface(block_.get()), block, const_cast<std::byte*>(base) + i * row);
+    }
+    return Owned(reports.handle(TavCreateImageData(block_.get(), 0, static_cast<int32_t>(k) * t.height, t.width, t.height),
+                                "TavCreateImageData"));
+}
+
+Which parse_which(const py::handle& which) {
+    Which w;
+    if (which.is_none())
+        return w;
+    if (py::isinstance<py::slice>(which)) {
+        if (PySlice_Unpack(which.ptr(), &w.start, &w.stop, &w.step) < 0)
+            throw py::error_already_set();
+        w.kind = Which::Slice;
+        return w;
+    }
+    py::array array = py::array::ensure(which);
+    if (!array || array.ndim() != 1 || (array.size() && array.dtype().kind() != 'b' && array.dtype().kind() != 'i' &&
+                                        array.dtype().kind() != 'u'))
+        throw py::type_error("items are selected by a slice, a 1-D sequence of int indices or a 1-D bool mask; given " +
+                             (array ? array_text(array) : "a " + py::type::of(which).attr("__name__").cast<std::string>()));
+    w.kind = Which::Indices;
+    if (array.dtype().kind() == 'b') {
+        w.mask = true;
+        w.mask_length = static_cast<std::size_t>(array.size());
+        auto flags = py::array_t<bool, py::array::c_style | py::array::forcecast>::ensure(array);
+        for (py::ssize_t i = 0; i < flags.size(); ++i)
+            if (flags.data()[i])
+                w.indices.push_back(i);
+        return w;
+    }
+    auto values = py::array_t<int64_t, py::array::c_style | py::array::forcecast>::ensure(array);
+    w.indices.assign(values.data(), values.data() + values.size());
+    return w;
+}
+
+Selection resolve(const Which& which, int64_t n) {
+    Selection s;
+    switch (which.kind) {
+    case Which::All:
+        s.count = n;
+        return s;
+    case Which::Slice: {
+        py::ssize_t start = which.start, stop = which.stop;
+        const auto count = PySlice_AdjustIndices(n, &start, &stop, which.step);
+        s.first = start;
+        s.count = count;
+        if (which.step != 1) {
+            s.listed = true;
+            for (py::ssize_t k = 0; k < count; ++k)
+                s.indices.push_back(start + k * which.step);
+        }
+        return s;
+    }
+    case Which::Indices:
+        if (which.mask && which.mask_length != static_cast<std::size_t>(n))
+            throw py::index_error("a bool mask of " + std::to_string(which.mask_length) + " values for " +
+                                  std::to_string(n) + " items");
+        s.listed = true;
+        s.indices = which.indices;
+        for (auto& i : s.indices) {
+            if (i < -n || i >= n)
+                throw py::index_error("index " + std::to_string(i) + " is out of range for " + std::to_string(n) +
+                                      " items");
+            if (i < 0)
+                i += n;
+        }
+        return s;
+    }
+    return s;
 }
 
 std::vector<float> float_vector(const py::handle& values, const char* what) {

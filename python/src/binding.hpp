@@ -38,38 +38,95 @@ DataKind read_data_type(TAV list);
 void bind_types(py::module_& m);
 
 // --- arrays (arrays.cpp) ---------------------------------------------------
-// Bytes bound for one NumPy array of the given shape and element type (a
-// data-type word); filled without the GIL, handed over without a copy.
-struct Block {
-    std::vector<std::byte> bytes;
-    std::vector<py::ssize_t> shape;
-    uint32_t word = ZT_DT_F32;
-};
 py::dtype pixel_dtype(uint32_t word); // TypeError for words NumPy cannot hold
 uint32_t pixel_word(const py::dtype& dtype); // TypeError for dtypes images cannot hold
 std::size_t pixel_bytes(uint32_t word);
 std::string pixel_name(uint32_t word); // "uint8", or the word in hex
-py::array to_numpy(Block&& block);
 std::vector<py::ssize_t> item_shape(const DataKind& kind);
+uint32_t item_word(const DataKind& kind); // the element type of an item's array
+std::string describe(const DataKind& kind); // "32x32 uint8 images", for messages
+// An uninitialised array that NumPy allocates: count items stacked (or one
+// item's shape when stacked is false). Needs the GIL.
+py::array new_items(const DataKind& kind, std::size_t count, bool stacked);
 // Copies one data object's values to out (item_shape, C order); the object
 // must fit kind.
 void read_data(TAVDATA data, const DataKind& kind, std::byte* out);
 // A new data object from a NumPy array (images: (H, W) or (H, W, C) of a
 // pixel dtype; vectors: 1-D, converted to float32).
 Owned make_data(const py::handle& values, const DataKind& kind);
+// Data objects for the rows of a stacked array checked against kind, made
+// without the GIL; images are cut from a few large images, not one each.
+class StackedData {
+public:
+    StackedData(const py::handle& values, const DataKind& kind); // needs the GIL
+    std::size_t size() const { return count_; }
+    // The data object of row i (rows are asked for in order).
+    Owned next();
+
+private:
+    py::array array_;
+    DataKind kind_;
+    std::size_t count_ = 0, next_ = 0, rows_per_block_ = 1;
+    Owned block_; // the image the current rows are cut from
+};
 // A float32 copy of a 1-D sequence of numbers.
 std::vector<float> float_vector(const py::handle& values, const char* what);
 
+// Which items an arrays() call or an index selects: a range or a list.
+struct Which {
+    enum Kind { All, Slice, Indices } kind = All;
+    py::ssize_t start = 0, stop = 0, step = 1; // a slice, before it meets a length
+    std::vector<int64_t> indices;                  // may be negative
+    bool mask = false;                             // indices came from a bool mask
+    std::size_t mask_length = 0;
+};
+Which parse_which(const py::handle& which); // None, slice, int sequence, bool mask; needs the GIL
+struct Selection {
+    int64_t first = 0, count = 0; // a range, when indices is empty
+    std::vector<int64_t> indices;
+    bool listed = false;
+    int64_t size() const { return listed ? static_cast<int64_t>(indices.size()) : count; }
+    int64_t at(int64_t k) const { return listed ? indices[k] : first + k; }
+};
+// The items of a list of n that which names (IndexError beyond them); no GIL needed.
+Selection resolve(const Which& which, int64_t n);
+// Leaves out the items whose label is excluded; label_of(i) is item i's label index.
+template <class LabelOf>
+void drop_excluded(Selection& s, const std::vector<bool>& excluded, LabelOf&& label_of) {
+    std::vector<int64_t> kept;
+    kept.reserve(static_cast<std::size_t>(s.size()));
+    for (int64_t k = 0; k < s.size(); ++k)
+        if (!excluded[static_cast<std::size_t>(label_of(s.at(k)))])
+            kept.push_back(s.at(k));
+    s.indices = std::move(kept);
+    s.listed = true;
+}
+
 // --- errors (errors.cpp) ---------------------------------------------------
 void register_errors();
+// Runs work; a file failure it raises names path, so that the exception
+// carries the system's errno and the file name (writing: path is written).
+template <class F>
+auto naming_file(const std::u16string& path, bool writing, F&& work) {
+    try {
+        return work();
+    } catch (LibraryError& e) {
+        if (e.code == TAV_E_FILE) {
+            e.filename = path;
+            e.access = writing ? LibraryError::Write : LibraryError::Read;
+        }
+        throw;
+    }
+}
 
-// --- the list (list.cpp) ---------------------------------------------------
-// A list handle and the lock that lets Python threads share it: reads run
-// together, changes alone. Library calls run without the GIL; the list lock
-// is only ever awaited without the GIL, so the two cannot deadlock.
-class List {
+// --- shared handles --------------------------------------------------------
+// A handle and the lock that lets Python threads share it: reads run
+// together, changes and closing alone. Library calls run without the GIL;
+// the lock is only ever awaited without the GIL, so the two cannot deadlock
+// (work may take the GIL back while it holds the lock).
+class Guarded {
 public:
-    explicit List(Owned handle);
+    explicit Guarded(Owned handle) : handle_(std::move(handle)) {}
 
     template <class F>
     auto read(F&& work) const {
@@ -87,20 +144,45 @@ public:
     }
     void close();
     bool closed() const;
-    const LabelKind& labels() const { return labels_; }
-    const DataKind& data() const { return data_; }
+
+protected:
+    ZTHANDLE live() const;
 
 private:
-    TAV live() const;
-
     // The shared mutex lets readers overtake a waiting writer forever; the
     // gate, held by a writer while it waits, stops new readers meanwhile.
     mutable std::mutex gate_;
     mutable std::shared_mutex mutex_;
     Owned handle_;
+};
+
+// --- the list (list.cpp) ---------------------------------------------------
+class List : public Guarded {
+public:
+    explicit List(Owned handle);
+    const LabelKind& labels() const { return labels_; }
+    const DataKind& data() const { return data_; }
+
+private:
     LabelKind labels_; // fixed for the list's life
     DataKind data_;
 };
 void bind_list(py::module_& m);
+
+// --- the reader (reader.cpp) -----------------------------------------------
+void bind_reader(py::module_& m);
+
+// Shared by list.cpp and reader.cpp.
+using LabelValue = std::variant<std::u16string, std::vector<float>>;
+LabelValue read_label(TAVLABEL label, const LabelKind& kind);
+py::object to_python(const LabelValue& label);
+std::u16string path_text(const py::object& path);
+py::object time_of(const SYSTEMTIME& t);
+// Targets for items of these label indices: the indices (int64) for string
+// labels, the labels' rows (float32) for vector labels. Needs the GIL.
+py::array targets_of(const LabelKind& kind, const std::vector<int32_t>& label_index,
+                     const std::vector<LabelValue>& labels);
+// Whether a key selects one item (an int) rather than several.
+bool is_item_index(const py::handle& key);
 
 } // namespace tavpy

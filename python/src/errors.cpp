@@ -27,8 +27,15 @@ void register_errors() {
                 std::rethrow_exception(thrown);
         } catch (const LibraryError& e) {
             // The classes live in tav/errors.py, which the package imports first.
-            py::object error = py::module_::import("tav.errors")
-                                   .attr("_from_report")(static_cast<uint32_t>(e.code), e.function, e.message);
+            py::module_ errors = py::module_::import("tav.errors");
+            py::object error;
+            if (e.access != LibraryError::None) {
+                int os_error = errors.attr("_system_refusal")(e.filename, e.access == LibraryError::Write).cast<int>();
+                error = errors.attr("_from_report")(static_cast<uint32_t>(e.code), e.function, e.message, os_error,
+                                                    e.filename);
+            } else {
+                error = errors.attr("_from_report")(static_cast<uint32_t>(e.code), e.function, e.message);
+            }
             PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
         }
     });

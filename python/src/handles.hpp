@@ -45,6 +45,9 @@ struct LibraryError : std::runtime_error {
     int32_t code;
     std::string function;
     std::string message;
+    // A file failure's file, so that the system's reason can be found.
+    enum Access { None, Read, Write } access = None;
+    std::u16string filename;
 };
 
 // Watches this thread's error reports across one library call. Made before

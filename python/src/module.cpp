@@ -6,4 +6,5 @@ PYBIND11_MODULE(_tav, m) {
     tavpy::register_errors();
     tavpy::bind_types(m);
     tavpy::bind_list(m);
+    tavpy::bind_reader(m);
 }

@@ -83,15 +83,17 @@ library checks the values when a list is made with the type.)")
              }),
              py::arg("width"), py::arg("height"), py::arg("planes") = 1, py::arg("dtype") = "uint8",
              py::arg("window") = py::none(), py::arg("origin") = Point{0, 0})
-        .def_readonly("width", &ImageType::width)
-        .def_readonly("height", &ImageType::height)
-        .def_readonly("planes", &ImageType::planes)
+        .def_readonly("width", &ImageType::width, "Pixels per line.")
+        .def_readonly("height", &ImageType::height, "Lines per image.")
+        .def_readonly("planes", &ImageType::planes, "Planes (channels) per pixel.")
         .def_readonly("pixel_type", &ImageType::pixel, "the image library's data-type word")
-        .def_property_readonly("dtype", [](const ImageType& t) { return pixel_dtype(t.pixel); })
+        .def_property_readonly("dtype", [](const ImageType& t) { return pixel_dtype(t.pixel); }, "The pixels' NumPy dtype.")
         .def_property_readonly("window",
-                               [](const ImageType& t) { return Window{t.left, t.top, t.window_width, t.window_height}; })
-        .def_property_readonly("origin", [](const ImageType& t) { return Point{t.origin_x, t.origin_y}; })
-        .def("__eq__", [](const ImageType& a, const ImageType& b) { return image_fields(a) == image_fields(b); })
+                               [](const ImageType& t) { return Window{t.left, t.top, t.window_width, t.window_height}; },
+                               "The feature window (left, top, width, height).")
+        .def_property_readonly("origin", [](const ImageType& t) { return Point{t.origin_x, t.origin_y}; },
+                               "The origin (x, y), relative to the window's top-left corner.")
+        .def("__eq__", [](const ImageType& a, const ImageType& b) { return image_fields(a) == image_fields(b); }, py::is_operator())
         .def("__repr__", [](const ImageType& t) {
             return py::str("tav.ImageType({}, {}, planes={}, dtype='{}', window=({}, {}, {}, {}), origin=({}, {}))")
                 .format(t.width, t.height, t.planes, pixel_name(t.pixel), t.left, t.top, t.window_width, t.window_height,
@@ -102,8 +104,8 @@ library checks the values when a list is made with the type.)")
 
 VectorType(dimension))")
         .def(py::init([](int32_t dimension) { return VectorType{dimension}; }), py::arg("dimension"))
-        .def_readonly("dimension", &VectorType::dimension)
-        .def("__eq__", [](const VectorType& a, const VectorType& b) { return a.dimension == b.dimension; })
+        .def_readonly("dimension", &VectorType::dimension, "Floats per vector.")
+        .def("__eq__", [](const VectorType& a, const VectorType& b) { return a.dimension == b.dimension; }, py::is_operator())
         .def("__repr__", [](const VectorType& t) { return py::str("tav.VectorType({})").format(t.dimension); });
 }
 

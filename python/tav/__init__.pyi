@@ -3,9 +3,11 @@
 # its module's stub, an import here and __all__.
 from ._tav import ImageType as ImageType
 from ._tav import List as List
+from ._tav import Reader as Reader
 from ._tav import VectorType as VectorType
 from ._tav import import_korvu as import_korvu
 from ._tav import load as load
+from ._tav import open as open
 from .errors import *
 
 __version__: str
@@ -13,13 +15,16 @@ __all__ = [
     "Error",
     "ImageType",
     "List",
+    "Reader",
     "VectorType",
     "import_korvu",
     "load",
+    "open",
     "BufferTooSmallError",
     "EmptyListError",
     "ExpiredError",
     "FailureError",
+    "FileAccessError",
     "FileError",
     "IncompatibleError",
     "IndexOutOfRangeError",
@@ -27,5 +32,6 @@ __all__ = [
     "InvalidImageError",
     "InvalidOperationError",
     "InvalidValueError",
+    "MissingFileError",
     "OutOfMemoryError",
 ]

@@ -4,6 +4,9 @@ Every failure the library reports is raised as a subclass of :class:`Error`
 carrying the library's code, the name of the function that reported it and
 its message (often empty).
 """
+import errno as _errno
+import os as _os
+import stat as _stat
 
 
 class Error(Exception):
@@ -36,8 +39,21 @@ class InvalidArgumentError(Error, ValueError):
 
 
 class FileError(Error, OSError):
-    """A file that cannot be written or read, or is damaged."""
+    """A file that cannot be written or read, or is damaged.
+
+    When the system refused the file, ``errno``, ``strerror`` and ``filename``
+    say why, as for any OSError; a missing file raises MissingFileError and a
+    refused permission FileAccessError. A damaged file leaves ``errno`` None.
+    """
     code = 0x80000003
+
+
+class MissingFileError(FileError, FileNotFoundError):
+    """A file, or the folder it should be in, that does not exist."""
+
+
+class FileAccessError(FileError, PermissionError):
+    """A file that the system does not allow to be read or written."""
 
 
 class OutOfMemoryError(Error, MemoryError):
@@ -86,8 +102,41 @@ class IndexOutOfRangeError(Error, IndexError):
 
 
 _BY_CODE = {cls.code: cls for cls in Error.__subclasses__()}
+_BY_ERRNO = {_errno.ENOENT: MissingFileError, _errno.ENOTDIR: MissingFileError,
+             _errno.EACCES: FileAccessError, _errno.EPERM: FileAccessError}
 
 
-def _from_report(code, function, message):
-    """The exception for one error report of the library (used by the extension)."""
-    return _BY_CODE.get(code, Error)(message, function, code)
+def _system_refusal(path, writing):
+    """The errno with which the system refuses to read path (writing: to
+    replace it), or 0 when it allows that. Asked after the library failed on
+    path, to tell a missing or forbidden file from a damaged one."""
+    try:
+        if writing:
+            folder = _os.path.dirname(_os.path.abspath(path))
+            _os.stat(folder)  # a missing folder raises here
+            if _os.path.isdir(path):
+                return _errno.EISDIR
+            # A store writes a new file beside the old one and renames it.
+            return 0 if _os.access(folder, _os.W_OK | _os.X_OK) else _errno.EACCES
+        fd = _os.open(path, _os.O_RDONLY)
+        try:
+            return _errno.EISDIR if _stat.S_ISDIR(_os.fstat(fd).st_mode) else 0
+        finally:
+            _os.close(fd)
+    except OSError as refusal:
+        return refusal.errno or 0
+
+
+def _from_report(code, function, message, os_error=0, filename=None):
+    """The exception for one error report of the library (used by the extension).
+
+    os_error is the system's errno for the file named filename, when the
+    extension found the system refusing it."""
+    cls = _BY_CODE.get(code, Error)
+    if cls is FileError and os_error:
+        cls = _BY_ERRNO.get(os_error, FileError)
+    error = cls(message, function, code)
+    if os_error:
+        # OSError's own fields: str(error) then reads as any OSError's does.
+        error.errno, error.strerror, error.filename = os_error, _os.strerror(os_error), filename
+    return error
