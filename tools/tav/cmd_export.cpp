@@ -1,8 +1,8 @@
 // tav export FILE DIR: one subfolder per label, images as PNG, vector data as
 // CSV, and an index of the labels.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -28,29 +28,73 @@ std::string csv_field(const std::string& text) {
     return out + "\"";
 }
 
-// A folder name for each label: the label's text where that is a safe, unused
-// name; otherwise one made from its index.
+// Names below DIR that the export writes itself.
+const std::string kIndexName = "labels.csv";
+const std::string kOrphanFolder = "no_label";
+
+bool reserved_name(const std::string& name) {
+    return name == kIndexName || name == kOrphanFolder || name.rfind("mask.", 0) == 0;
+}
+
+// A folder name for each label: the label's text where that is a safe name
+// not taken by another label or by the export's own files; otherwise
+// label_N after its index (or the first free label_N_K).
 std::vector<std::string> folder_names(const std::vector<LabelValue>& labels) {
     std::vector<std::string> names;
     std::set<std::string> used;
-    for (size_t j = 0; j < labels.size(); ++j) {
-        std::string name = labels[j].is_text ? labels[j].text : "";
+    const auto usable = [&](const std::string& name) { return !reserved_name(name) && !used.count(name); };
+    for (const auto& label : labels) {
+        std::string name = label.is_text ? label.text : "";
         for (char& c : name)
             if (c == '/' || static_cast<unsigned char>(c) < 0x20)
                 c = '_';
-        if (name.empty() || name == "." || name == ".." || name.size() > 200 || used.count(name))
-            name = "label_" + std::to_string(j);
-        used.insert(name);
+        if (name.empty() || name == "." || name == ".." || name.size() > 200 || !usable(name))
+            name.clear();
         names.push_back(name);
+        used.insert(name);
+    }
+    // Made-up names last, so that they never take a label's own text.
+    for (size_t j = 0; j < names.size(); ++j) {
+        if (!names[j].empty())
+            continue;
+        std::string name = "label_" + std::to_string(j);
+        for (int k = 1; !usable(name); ++k)
+            name = "label_" + std::to_string(j) + "_" + std::to_string(k);
+        names[j] = name;
+        used.insert(name);
     }
     return names;
 }
 
+// Refuses a DIR that holds anything, unless forced: old files would mix
+// with the new ones.
+void check_target(const fs::path& dir, bool force) {
+    std::error_code ec;
+    if (!fs::exists(dir, ec)) {
+        fs::create_directories(dir, ec);
+        if (ec)
+            throw Failure("cannot create '" + dir.string() + "': " + ec.message());
+        return;
+    }
+    if (!fs::is_directory(dir, ec))
+        throw Failure("'" + dir.string() + "' is not a folder");
+    const bool empty = fs::is_empty(dir, ec);
+    if (ec)
+        throw Failure("cannot read '" + dir.string() + "': " + ec.message());
+    if (!empty && !force)
+        throw Failure("'" + dir.string() + "' is not empty (--force writes into it anyway)");
+}
+
 void write_file(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out.flush())
-        throw Failure("cannot write '" + path.string() + "'");
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw Failure("cannot write '" + path.string() + "': " + system_error_text(errno));
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    int error = written ? 0 : errno;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno;
+    if (!written || error != 0)
+        throw Failure("cannot write '" + path.string() + "': " + system_error_text(error ? error : EIO));
 }
 
 std::string csv_row(const std::string& first, const std::vector<float>& values) {
@@ -95,10 +139,8 @@ int run(const Args& args) {
         labels.push_back(label_value(label));
     }
     const std::vector<std::string> folders = folder_names(labels);
+    check_target(dir, args.flag("--force"));
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec)
-        throw Failure("cannot create '" + dir.string() + "': " + ec.message());
 
     std::string index = "index,folder,items,excluded,label\n";
     for (int j = 0; j < label_count; ++j) {
@@ -112,10 +154,10 @@ int run(const Args& args) {
                  std::to_string(TavGetNumDataReferences(label)) + "," + (excluded ? "yes" : "no") + "," +
                  csv_field(label_display(labels[j])) + "\n";
     }
-    write_file(dir / "labels.csv", index);
+    write_file(dir / kIndexName, index);
 
     // Items whose label cannot be found (a damaged file) go to their own folder.
-    const std::string orphans = "no_label";
+    const std::string& orphans = kOrphanFolder;
     std::map<std::string, std::string> csv; // folder -> rows of vector data
     {
         Progress progress("export", static_cast<size_t>(items));
@@ -150,7 +192,7 @@ int run(const Args& args) {
 
 const Command kExportCommand{
     "export", "write a list's items as image and CSV files, one folder per label",
-    "usage: tav export FILE DIR\n"
+    "usage: tav export FILE DIR [--force]\n"
     "\n"
     "Writes every item of the list in FILE below DIR, in one subfolder per label\n"
     "(named by the label's text where that is a safe folder name, else label_N).\n"
@@ -159,7 +201,11 @@ const Command kExportCommand{
     "stretched to the full range); images with more than four planes give one\n"
     "gray PNG per plane. Vector data go to data.csv in the label's folder, one\n"
     "row per item (index, values). DIR/labels.csv lists the labels; mask data are\n"
-    "written as DIR/mask.png or DIR/mask.csv.\n",
-    {}, run};
+    "written as DIR/mask.png or DIR/mask.csv; these names and no_label are never\n"
+    "used for a label's folder.\n"
+    "\n"
+    "  --force   write into DIR even when it is not empty (files of the same\n"
+    "            names are replaced, others are left as they are)\n",
+    {{}, {"--force"}}, run};
 
 } // namespace tavtool

@@ -22,7 +22,7 @@ int run(const Args& args) {
             fail_library("cannot read item " + std::to_string(i));
         std::string label = "(no label)";
         if (TAVLABEL l = TavGetLabelReference(data, 0))
-            label = label_display(label_value(l));
+            label = escape_text(label_display(label_value(l)));
         std::printf("%d\t%s\t%s\n", i, label.c_str(), describe_data(data).c_str());
     }
     return kExitOk;
@@ -35,7 +35,9 @@ const Command kLsCommand{"ls", "list the data items: index, label and a short de
                          "\n"
                          "Prints one line per data item, tab-separated: its index, its label and a\n"
                          "short description of the data (image size, planes and pixel type, or the\n"
-                         "first values of a vector).\n",
+                         "first values of a vector). Tabs, line breaks, other control characters\n"
+                         "and bytes that are not UTF-8 in a label are shown as \\t, \\n, \\xNN; a\n"
+                         "backslash as \\\\.\n",
                          {}, run};
 
 } // namespace tavtool

@@ -85,6 +85,10 @@ Raster decode_pnm(std::string_view bytes) {
         if (count * sample_bytes > in.remaining())
             throw Failure("PNM file: pixel data ends early");
     }
+    // Samples of up to 8 bits span 0..255, wider ones 0..65535: a maxval of
+    // 65535 or 255 keeps the file's numbers.
+    r.bits = maxval > 255 ? 16 : 8;
+    const unsigned long top = maxval > 255 ? 65535 : 255;
     r.samples.resize(count);
     for (auto& s : r.samples) {
         unsigned long v;
@@ -97,7 +101,7 @@ Raster decode_pnm(std::string_view bytes) {
             v = in.byte();
         if (v > maxval)
             throw Failure("PNM file: sample above the maximum value");
-        s = static_cast<uint16_t>((v * 255 + maxval / 2) / maxval);
+        s = static_cast<uint16_t>((v * top + maxval / 2) / maxval);
     }
     return r;
 }

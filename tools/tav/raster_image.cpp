@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "failure.hpp"
 
@@ -17,12 +18,21 @@ uint16_t luma(const Raster& r, int x, int y) {
     return static_cast<uint16_t>((v + 500) / 1000);
 }
 
+// Channel c (0..3 of RGBA) of pixel (x, y); a missing alpha is opaque.
 uint16_t channel(const Raster& r, int x, int y, int c) {
     if (c == 3) {
         const bool alpha = r.channels == 2 || r.channels == 4;
-        return alpha ? r.at(x, y, r.channels - 1) : 255;
+        return alpha ? r.at(x, y, r.channels - 1) : static_cast<uint16_t>((1u << r.bits) - 1);
     }
     return r.channels >= 3 ? r.at(x, y, c) : r.at(x, y, 0);
+}
+
+// A sample of `from` bits as one of `to` bits: 8 -> 16 by 257, 16 -> 8 by
+// 1/257 rounded, so that 8 -> 16 -> 8 gives the value back.
+uint16_t convert_depth(uint16_t v, int from, int to) {
+    if (from == to)
+        return v;
+    return to == 16 ? static_cast<uint16_t>(v * 257u) : static_cast<uint16_t>((v + 128u) / 257u);
 }
 
 double plane_value(ZTIMAGE image, int plane, int x, int y) {
@@ -34,24 +44,32 @@ double plane_value(ZTIMAGE image, int plane, int x, int y) {
 
 } // namespace
 
-Owned raster_to_image(const Raster& r, int planes) {
+Owned raster_to_image(const Raster& r, int planes, int depth) {
     clear_library_error();
-    Owned image(ZtImageCreate(r.width, r.height, planes, ZT_DT_U8));
+    Owned image(ZtImageCreate(r.width, r.height, planes, depth == 16 ? ZT_DT_U16 : ZT_DT_U8));
     if (!image)
         fail_library("cannot create an image");
-    const bool alpha = r.channels == 2 || r.channels == 4;
     for (int y = 0; y < r.height; ++y)
         for (int x = 0; x < r.width; ++x)
             for (int p = 0; p < planes; ++p) {
                 uint16_t v;
                 if (planes <= 2)
-                    v = p == 0 ? luma(r, x, y) : (alpha ? r.at(x, y, r.channels - 1) : 255);
+                    v = p == 0 ? luma(r, x, y) : channel(r, x, y, 3);
                 else
                     v = channel(r, x, y, p);
-                if (ZtImageSetPixel(image.get(), p, x, y, v) < 0)
+                if (ZtImageSetPixel(image.get(), p, x, y, convert_depth(v, r.bits, depth)) < 0)
                     fail_library("cannot write a pixel");
             }
     return image;
+}
+
+bool has_colour(const Raster& r) {
+    if (r.channels < 3)
+        return false;
+    for (size_t i = 0; i + 2 < r.samples.size(); i += size_t(r.channels))
+        if (r.samples[i] != r.samples[i + 1] || r.samples[i + 1] != r.samples[i + 2])
+            return true;
+    return false;
 }
 
 std::vector<Raster> image_to_rasters(ZTIMAGE image) {
@@ -101,28 +119,74 @@ std::vector<Raster> image_to_rasters(ZTIMAGE image) {
     return out;
 }
 
-Owned fit_image(ZTIMAGE image, int width, int height) {
+std::optional<Fit> parse_fit(const std::string& text) {
+    if (text == "crop")
+        return Fit::kCrop;
+    if (text == "scale")
+        return Fit::kScale;
+    if (text == "pad")
+        return Fit::kPad;
+    return std::nullopt;
+}
+
+namespace {
+
+// The inclusive area (left, top, right, bottom) of `image` resampled to
+// width x height; a view of it when the sizes are equal.
+Owned map_area(ZTIMAGE image, int left, int top, int right, int bottom, int width, int height) {
+    Owned out;
+    ZtImageMapArea(image, left, top, right, bottom, width, height, out.out());
+    if (!out)
+        fail_library("cannot resample the image");
+    return out;
+}
+
+// The whole image scaled by one factor to fit inside width x height,
+// centred on a zeroed (black, transparent) image of that size.
+Owned pad_image(ZTIMAGE image, int w, int h, int width, int height) {
+    const double scale = std::min(double(width) / w, double(height) / h);
+    const int inner_w = std::clamp(int(std::lround(w * scale)), 1, width);
+    const int inner_h = std::clamp(int(std::lround(h * scale)), 1, height);
+    Owned inner = map_area(image, 0, 0, w - 1, h - 1, inner_w, inner_h);
+    const int planes = ZtImagePlaneCount(image);
+    std::vector<uint32_t> types;
+    for (int p = 0; p < planes; ++p)
+        types.push_back(ZtImagePlaneDataType(image, p));
+    Owned out(ZtImageCreatePlanes(width, height, planes, types.data()));
+    if (!out)
+        fail_library("cannot create an image");
+    const int left = (width - inner_w) / 2, top = (height - inner_h) / 2;
+    for (int p = 0; p < planes; ++p)
+        for (int y = 0; y < inner_h; ++y)
+            for (int x = 0; x < inner_w; ++x)
+                if (ZtImageSetPixel(out.get(), p, left + x, top + y, plane_value(inner.get(), p, x, y)) < 0)
+                    fail_library("cannot write a pixel");
+    return out;
+}
+
+} // namespace
+
+Owned fit_image(ZTIMAGE image, int width, int height, Fit fit) {
     const int w = ZtImageWidth(image), h = ZtImageHeight(image);
     clear_library_error();
-    Owned fitted;
     if (w == width && h == height) {
-        ZtImageCopy(image, fitted.out());
-        if (!fitted)
+        Owned copy;
+        ZtImageCopy(image, copy.out());
+        if (!copy)
             fail_library("cannot copy the image");
-    } else if (w >= width && h >= height) {
-        const int left = (w - width) / 2, top = (h - height) / 2;
-        ZtImageMapArea(image, left, top, left + width - 1, top + height - 1, width, height, fitted.out());
-        if (!fitted)
-            fail_library("cannot cut the image");
-    } else {
-        const double matrix[4] = {double(width) / w, 0.0, 0.0, double(height) / h};
-        ZtImageTransformByMatrix(image, matrix, fitted.out());
-        if (!fitted)
-            fail_library("cannot scale the image");
-        if (ZtImageWidth(fitted.get()) != width || ZtImageHeight(fitted.get()) != height)
-            throw Failure("scaling gave an image of the wrong size");
+        return copy;
     }
-    return fitted;
+    if (fit == Fit::kScale)
+        return map_area(image, 0, 0, w - 1, h - 1, width, height);
+    if (fit == Fit::kPad)
+        return pad_image(image, w, h, width, height);
+    // The centred area at the image's own scale; an image smaller in either
+    // direction is first enlarged, by one factor for both, until it covers.
+    const double scale = std::max({1.0, double(width) / w, double(height) / h});
+    const int area_w = std::clamp(int(std::lround(width / scale)), 1, w);
+    const int area_h = std::clamp(int(std::lround(height / scale)), 1, h);
+    const int left = (w - area_w) / 2, top = (h - area_h) / 2;
+    return map_area(image, left, top, left + area_w - 1, top + area_h - 1, width, height);
 }
 
 } // namespace tavtool
