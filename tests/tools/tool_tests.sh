@@ -174,7 +174,8 @@ expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded"
 expect 0 exclude "$work/a.tav" square --off
 expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":false'
 expect 1 exclude "$work/a.tav" hexagon
-expect 1 set-comment "$work/missing.tav" text && grep -q "No such file or directory" "$err" || fail "no reason"
+expect 1 set-comment "$work/missing.tav" text && grep -q "No such file or directory" "$err" &&
+  [ ! -e "$work/missing.tav.lock" ] || fail "missing file"
 # Control characters in labels and comments are shown escaped.
 mkdir -p "$work/ctl/"$'tab\there' && cp "$img/circle/00.pgm" "$work/ctl/"$'tab\there/'
 expect 0 create-from-dir "$work/ctl" "$work/ctl.tav" --size 32x32 && expect 0 set-comment "$work/ctl.tav" $'two\nlines'

@@ -18,6 +18,7 @@ int run_set_comment(const Args& args) {
         throw UsageError("the comment must not be empty");
     if (!is_utf8(text))
         throw UsageError("the comment is not UTF-8 text");
+    check_list_file(path); // no lock file beside a file that is not there
     ListLock lock(path, !args.flag("--no-wait"));
     Owned list = load_list(path);
     clear_library_error();
@@ -50,6 +51,7 @@ TAVLABEL find_label(TAV list, const std::string& text) {
 int run_exclude(const Args& args) {
     args.expect_positional(2);
     const std::string& path = args.positional()[0];
+    check_list_file(path); // no lock file beside a file that is not there
     ListLock lock(path, !args.flag("--no-wait"));
     Owned list = load_list(path);
     clear_library_error();

@@ -53,8 +53,7 @@ std::string store_failure_reason(const std::string& path) {
 
 } // namespace
 
-Owned load_list(const std::string& path) {
-    // The system's reason first: the library only says "file error".
+void check_list_file(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw Failure("cannot load '" + path + "': " + system_error_text(errno));
@@ -63,6 +62,10 @@ Owned load_list(const std::string& path) {
     ::close(fd);
     if (folder)
         throw Failure("cannot load '" + path + "': " + system_error_text(EISDIR));
+}
+
+Owned load_list(const std::string& path) {
+    check_list_file(path);
     clear_library_error();
     Owned list;
     const int32_t status = TavLoad(path.c_str(), list.out());

@@ -8,6 +8,9 @@
 
 namespace tavtool {
 
+// Throws the system's reason when `path` cannot be opened as a file: the
+// library only says "file error".
+void check_list_file(const std::string& path);
 Owned load_list(const std::string& path);
 // Replaces or creates `path`; an interruption meanwhile leaves no temporary
 // file and the old file as it was.
