@@ -121,9 +121,9 @@ Options parse_options(const Args& args) {
     if (auto planes = args.value("--planes"))
         o.planes = parse_int(*planes, 1, 4, "--planes");
     if (auto depth = args.value("--depth")) {
-        o.depth = parse_int(*depth, 8, 16, "--depth");
-        if (o.depth != 8 && o.depth != 16)
+        if (*depth != "8" && *depth != "16")
             throw UsageError("--depth: expected 8 or 16, got '" + *depth + "'");
+        o.depth = std::stoi(*depth);
     }
     if (auto fit = args.value("--fit")) {
         auto parsed = parse_fit(*fit);

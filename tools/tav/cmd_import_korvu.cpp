@@ -12,6 +12,7 @@ int run(const Args& args) {
     args.expect_positional(2);
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
+    check_list_file(in, "import");
     clear_library_error();
     Owned list;
     if (TavImportFromKorvu(in.c_str(), list.out()) != 0)

@@ -20,6 +20,7 @@ namespace {
 std::atomic<int> g_dir_fd{-1};
 char g_prefix[32];
 size_t g_prefix_length = 0;
+bool g_stderr_terminal = false;
 
 bool is_temporary(const char* name) {
     if (std::strncmp(name, g_prefix, g_prefix_length) != 0)
@@ -59,7 +60,7 @@ void on_signal(int signal) {
     if (dir >= 0)
         remove_temporaries(dir);
     // A progress line on a terminal would otherwise stay unfinished.
-    if (::isatty(STDERR_FILENO))
+    if (g_stderr_terminal)
         (void)!::write(STDERR_FILENO, "\n", 1);
     ::_exit(128 + signal);
 }
@@ -69,6 +70,7 @@ void on_signal(int signal) {
 void install_interrupt_handlers() {
     std::snprintf(g_prefix, sizeof g_prefix, ".tav-%ld-", static_cast<long>(::getpid()));
     g_prefix_length = std::strlen(g_prefix);
+    g_stderr_terminal = ::isatty(STDERR_FILENO) == 1;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = on_signal;

@@ -53,15 +53,15 @@ std::string store_failure_reason(const std::string& path) {
 
 } // namespace
 
-void check_list_file(const std::string& path) {
+void check_list_file(const std::string& path, const std::string& verb) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw Failure("cannot load '" + path + "': " + system_error_text(errno));
+        throw Failure("cannot " + verb + " '" + path + "': " + system_error_text(errno));
     struct stat st;
     const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     ::close(fd);
     if (folder)
-        throw Failure("cannot load '" + path + "': " + system_error_text(EISDIR));
+        throw Failure("cannot " + verb + " '" + path + "': " + system_error_text(EISDIR));
 }
 
 Owned load_list(const std::string& path) {

@@ -10,7 +10,7 @@ namespace tavtool {
 
 // Throws the system's reason when `path` cannot be opened as a file: the
 // library only says "file error".
-void check_list_file(const std::string& path);
+void check_list_file(const std::string& path, const std::string& verb = "load");
 Owned load_list(const std::string& path);
 // Replaces or creates `path`; an interruption meanwhile leaves no temporary
 // file and the old file as it was.
