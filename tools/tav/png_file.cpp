@@ -25,6 +25,7 @@ struct PngState {
     png_bytepp rows = nullptr;
     png_uint_32 width = 0, height = 0;
     int channels = 0, bits = 0;
+    uint64_t max_pixels = kMaxImagePixels;
     char message[200] = {};
 
     ~PngState() {
@@ -68,7 +69,7 @@ bool decode(PngState* s) {
     png_read_info(s->png, s->info);
     s->width = png_get_image_width(s->png, s->info);
     s->height = png_get_image_height(s->png, s->info);
-    if (uint64_t(s->width) * s->height > kMaxImagePixels)
+    if (uint64_t(s->width) * s->height > s->max_pixels)
         png_error(s->png, "image too large");
     // Palettes to RGB, gray below 8 bits to 8, tRNS to alpha; nothing else:
     // libpng applies no gamma unless asked to.
@@ -108,8 +109,9 @@ bool encode(PngState* s) {
 
 } // namespace
 
-Raster read_png(const std::string& path) {
+Raster read_png(const std::string& path, uint64_t max_pixels) {
     PngState s;
+    s.max_pixels = max_pixels;
     s.file = std::fopen(path.c_str(), "rb");
     if (!s.file)
         throw Failure("cannot open: " + system_error_text(errno));

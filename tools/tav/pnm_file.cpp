@@ -56,7 +56,7 @@ private:
 
 } // namespace
 
-Raster decode_pnm(std::string_view bytes) {
+Raster decode_pnm(std::string_view bytes, uint64_t max_pixels) {
     if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '2' && bytes[1] != '3' && bytes[1] != '5' &&
                                                  bytes[1] != '6'))
         throw Failure("not a PGM or PPM file");
@@ -72,7 +72,7 @@ Raster decode_pnm(std::string_view bytes) {
     if (maxval < 1)
         throw Failure("PNM file: maximum value 0");
     const uint64_t count = uint64_t(r.width) * uint64_t(r.height) * uint64_t(r.channels);
-    if (uint64_t(r.width) * uint64_t(r.height) > kMaxImagePixels)
+    if (uint64_t(r.width) * uint64_t(r.height) > max_pixels)
         throw Failure("PNM file: image too large");
     const unsigned sample_bytes = maxval > 255 ? 2 : 1;
     if (plain) {
