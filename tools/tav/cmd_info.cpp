@@ -4,7 +4,7 @@
 
 #include "command.hpp"
 #include "json.hpp"
-#include "list_file.hpp"
+#include "list_reader.hpp"
 #include "list_summary.hpp"
 #include "list_text.hpp"
 
@@ -81,8 +81,7 @@ void print_json(const std::string& path, const ListSummary& s) {
 int run(const Args& args) {
     args.expect_positional(1);
     const std::string& path = args.positional()[0];
-    Owned list = load_list(path);
-    ListSummary summary = summarize_list(list.get());
+    const ListSummary summary = summarize_list(ListReader(path));
     if (args.flag("--json"))
         print_json(path, summary);
     else

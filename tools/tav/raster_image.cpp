@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -72,13 +73,17 @@ bool has_colour(const Raster& r) {
     return false;
 }
 
-std::vector<Raster> image_to_rasters(ZTIMAGE image) {
-    const int width = ZtImageWidth(image), height = ZtImageHeight(image), planes = ZtImagePlaneCount(image);
+namespace {
+
+// The rasters of an image given by the pixel type of each plane and a
+// reader of its samples, as image_to_rasters describes.
+template <class TypeOf, class ValueOf>
+std::vector<Raster> planes_to_rasters(int width, int height, int planes, TypeOf type_of, ValueOf value_of) {
     if (width < 1 || height < 1 || planes < 1)
         throw Failure("unreadable image");
     bool all_u8 = true;
     for (int p = 0; p < planes; ++p)
-        all_u8 = all_u8 && (ZtImagePlaneDataType(image, p) & 0x3ff) == ZT_DT_U8;
+        all_u8 = all_u8 && (type_of(p) & 0x3ff) == ZT_DT_U8;
     const int per_raster = planes <= 4 ? planes : 1;
     std::vector<Raster> out;
     for (int first = 0; first < planes; first += per_raster) {
@@ -90,7 +95,7 @@ std::vector<Raster> image_to_rasters(ZTIMAGE image) {
         r.samples.resize(size_t(width) * height * per_raster);
         for (int c = 0; c < per_raster; ++c) {
             const int p = first + c;
-            const uint32_t type = ZtImagePlaneDataType(image, p) & 0x3ff;
+            const uint32_t type = type_of(p) & 0x3ff;
             const bool raw = (type & 0x300) == 0 && (type & 0xff) <= 16;
             double low = 0, high = 0;
             if (!raw) {
@@ -98,7 +103,7 @@ std::vector<Raster> image_to_rasters(ZTIMAGE image) {
                 high = -low;
                 for (int y = 0; y < height; ++y)
                     for (int x = 0; x < width; ++x) {
-                        double v = plane_value(image, p, x, y);
+                        double v = value_of(p, x, y);
                         if (std::isfinite(v)) {
                             low = std::min(low, v);
                             high = std::max(high, v);
@@ -107,7 +112,7 @@ std::vector<Raster> image_to_rasters(ZTIMAGE image) {
             }
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) {
-                    double v = plane_value(image, p, x, y);
+                    double v = value_of(p, x, y);
                     if (!raw)
                         v = (std::isfinite(v) && high > low) ? (v - low) / (high - low) * 65535.0 : 0.0;
                     r.samples[(size_t(y) * width + x) * per_raster + c] =
@@ -117,6 +122,47 @@ std::vector<Raster> image_to_rasters(ZTIMAGE image) {
         out.push_back(std::move(r));
     }
     return out;
+}
+
+// One sample of a pixel type, in native byte order.
+double sample_value(const unsigned char* at, uint32_t type) {
+    const auto load = [at](auto v) {
+        std::memcpy(&v, at, sizeof v);
+        return static_cast<double>(v);
+    };
+    switch (type & 0x3ff) {
+    case ZT_DT_U8: return load(uint8_t{});
+    case ZT_DT_S8: return load(int8_t{});
+    case ZT_DT_U16: return load(uint16_t{});
+    case ZT_DT_S16: return load(int16_t{});
+    case ZT_DT_U32: return load(uint32_t{});
+    case ZT_DT_S32: return load(int32_t{});
+    case ZT_DT_U64: return load(uint64_t{});
+    case ZT_DT_S64: return load(int64_t{});
+    case ZT_DT_F32: return load(float{});
+    case ZT_DT_F64: return load(double{});
+    default: return 0;
+    }
+}
+
+} // namespace
+
+std::vector<Raster> image_to_rasters(ZTIMAGE image) {
+    return planes_to_rasters(
+        ZtImageWidth(image), ZtImageHeight(image), ZtImagePlaneCount(image),
+        [image](int p) { return ZtImagePlaneDataType(image, p); },
+        [image](int p, int x, int y) { return plane_value(image, p, x, y); });
+}
+
+std::vector<Raster> samples_to_rasters(const unsigned char* item, int width, int height, int planes, uint32_t type) {
+    const int bytes = BytesPerPixel(type);
+    if (bytes < 1)
+        throw Failure("unknown pixel type");
+    return planes_to_rasters(
+        width, height, planes, [type](int) { return type; },
+        [=](int p, int x, int y) {
+            return sample_value(item + ((size_t(y) * width + x) * planes + p) * size_t(bytes), type);
+        });
 }
 
 std::optional<Fit> parse_fit(const std::string& text) {

@@ -22,6 +22,9 @@ bool has_colour(const Raster& raster);
 // planes up to 16 bits keep their values in 16 bits; others are stretched
 // from their own minimum and maximum to the 16-bit range.
 std::vector<Raster> image_to_rasters(ZTIMAGE image);
+// The same for an image as the list file reader gives it: height x width x
+// planes samples of one pixel type, native byte order.
+std::vector<Raster> samples_to_rasters(const unsigned char* item, int width, int height, int planes, uint32_t type);
 
 // How an image of another size is made width x height.
 enum class Fit {
