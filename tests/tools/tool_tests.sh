@@ -107,6 +107,8 @@ expect 0 export "$work/rgb.tav" "$work/exp3"
 [ "$(od -An -tu1 -j25 -N1 "$work/exp3/circle/000000.png" | tr -d ' ')" = 2 ] || fail "RGB export"
 [ "$(od -An -tu1 -j25 -N1 "$work/exp3/photo/000011.png" | tr -d ' ')" = 2 ] || fail "RGB JPEG"
 expect 1 export "$work/a.tav" "$work/a.tav/sub"
+
+# --- where results go: reserved names, full folders, free space, terminals ----
 expect 1 create-from-dir "$img" "$work/no/such/dir/x.tav" --size 8x8 && grep -q "No such file or directory" "$err" ||
   fail "missing folder"
 # Labels named as the export's own files; a folder that is not empty.

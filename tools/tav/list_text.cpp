@@ -97,19 +97,6 @@ std::string format_time(const SYSTEMTIME& t) {
     return buffer;
 }
 
-std::string list_comment(TAV list) {
-    uint64_t size = 0;
-    if (TavGetComment(list, nullptr, &size) != 0)
-        fail_library("cannot read the comment");
-    if (size <= 1)
-        return {};
-    std::string text(size, '\0');
-    if (TavGetComment(list, text.data(), &size) != 0)
-        fail_library("cannot read the comment");
-    text.resize(size - 1);
-    return text;
-}
-
 size_t utf8_sequence_length(std::string_view text) {
     if (text.empty())
         return 0;

@@ -27,7 +27,6 @@ std::string describe_data(TAVDATA data, size_t shown = 6);
 std::string pixel_type_name(uint32_t type);
 std::string format_time(const SYSTEMTIME& time);
 std::string format_float(float value);
-std::string list_comment(TAV list);
 
 // Length of the well-formed UTF-8 sequence at the start of `text` (no
 // overlong forms, surrogates or values beyond U+10FFFF), or 0.
