@@ -4,6 +4,8 @@
 // of bytes in the same run and folder, and run at half the size as well to
 // show how the time grows. The resident memory a load adds is measured in a
 // fresh process, so that memory freed earlier in this one does not hide it.
+// The list file reader is measured on the same files: indexing (opening),
+// one item at a random index, and every item into one buffer.
 // Usage: bench_store_load [--million] [folder] (default: .); --million (or
 // TAV_BENCH_MILLION=1 in the environment) adds lists of 1,000,000 items.
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -186,10 +189,46 @@ Memory load_memory(const std::string& path) {
     return m;
 }
 
+// The reader on a file in the page cache: opening (the index), one item at
+// a random index, and every item into one buffer that was touched before.
+struct ReaderTiming {
+    double index = 0, item = 0, all = 0;
+};
+
+ReaderTiming measure_reader(const std::string& path) {
+    ReaderTiming r;
+    TAVREADER reader = 0;
+    r.index = best_of(3, [&] {
+        if (TavReaderOpen(path.c_str(), &reader) != 0)
+            std::fprintf(stderr, "reader open failed\n");
+    }, [&] { ZtRelease(std::exchange(reader, 0)); });
+    if (TavReaderOpen(path.c_str(), &reader) != 0)
+        return r;
+    TavReaderInfo info{};
+    TavReaderGetInfo(reader, &info);
+    std::vector<uint8_t> buffer(info.itemSize * info.itemCount, 1);
+    std::mt19937_64 random(7);
+    constexpr int kPicks = 20000;
+    r.item = best_of(3, [&] {
+        for (int i = 0; i < kPicks; ++i) {
+            const int64_t index = static_cast<int64_t>(random() % static_cast<uint64_t>(info.itemCount));
+            if (TavReaderReadItems(reader, &index, 1, buffer.data(), info.itemSize) != 0)
+                std::fprintf(stderr, "reader item failed\n");
+        }
+    }) / kPicks;
+    r.all = best_of(3, [&] {
+        if (TavReaderReadRange(reader, 0, info.itemCount, buffer.data(), buffer.size()) != 0)
+            std::fprintf(stderr, "reader read failed\n");
+    });
+    ZtRelease(reader);
+    return r;
+}
+
 struct Timing {
     double store, load, write, read;
     uint64_t bytes;
     Memory memory;
+    ReaderTiming reader;
 };
 
 Timing measure(TAV list, const std::string& folder) {
@@ -213,6 +252,7 @@ Timing measure(TAV list, const std::string& folder) {
         },
         [&] { ZtRelease(std::exchange(loaded, 0)); });
     t.memory = load_memory(path);
+    t.reader = measure_reader(path);
     ::unlink(path.c_str());
     ::unlink(plain.c_str());
     return t;
@@ -239,6 +279,12 @@ void report(const char* name, int items, const Timing& half, const Timing& full)
                 " page faults %ld (%.2f per item)\n",
                 1e6 * full.memory.load / items, full.read / full.memory.load, full.memory.faults,
                 double(full.memory.faults) / items);
+    const ReaderTiming& r = full.reader;
+    std::printf("  reader: index %.2f GB/s (target >= 1); one random item %.2f us (target <= 10);"
+                " all items into one buffer %.0f MB/s, ratio %.2f to the plain read (target >= 0.5)\n",
+                double(full.bytes) / r.index / 1e9, 1e6 * r.item, mb / r.all, full.read / r.all);
+    std::printf("  reader t(2N)/t(N): index %.2f, one item %.2f, all items %.2f (target <= 2.2)\n",
+                r.index / half.reader.index, r.item / half.reader.item, r.all / half.reader.all);
     std::fflush(stdout);
 }
 
