@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include <sys/statvfs.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include "command.hpp"
@@ -206,6 +207,15 @@ void check_free_space(const Options& o, size_t images) {
         if (estimate > free_bytes)
             throw Failure("the list would take about " + byte_text(estimate) + " but '" + folder + "' has " +
                           byte_text(free_bytes) + " free");
+    }
+    // The list is built in memory before it is stored: beyond the machine's
+    // memory and swap it could never be finished.
+    struct sysinfo machine;
+    if (::sysinfo(&machine) == 0) {
+        const double memory = (double(machine.totalram) + double(machine.totalswap)) * machine.mem_unit;
+        if (estimate > memory)
+            throw Failure("the list would take about " + byte_text(estimate) +
+                          " of memory while it is built, but the machine has " + byte_text(memory));
     }
     // Worth a line where someone watches, or when it is large.
     if (isatty(STDERR_FILENO) || estimate >= 1e9)
