@@ -2,9 +2,10 @@
 # Runs the installed tav tool on generated images, list files, version-1
 # files and damaged copies of them. Every failure must be a one-line message
 # with exit status 1 (failure) or 2 (usage), never a signal.
-# $1 build dir, $2 scratch dir, $3 example program, $4 shape generator.
+# $1 build dir, $2 scratch dir, $3 example program, $4 shape generator,
+# $5 source dir (the JPEG fuzz seeds serve as sample photos).
 set -uo pipefail
-build=$1 work=$2 example=$3 make_shapes=$4
+build=$1 work=$2 example=$3 make_shapes=$4 src=$5
 rm -rf "$work" && mkdir -p "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || { echo "install failed"; exit 1; }
 export LD_LIBRARY_PATH="$work/prefix/lib"
@@ -31,6 +32,17 @@ damaged() {
   if ((rc == 1)) && [ "$(wc -l <"$err")" != 1 ]; then fail "tav $*: expected one line on stderr"; fi
 }
 has() { grep -q -- "$1" "$out" || fail "output lacks '$1'"; }
+# exported LIST: a hash of every image the list exports to, by path, so that
+# two lists with the same pixels give the same text.
+exported() {
+  rm -rf "$work/exported" && "$tav" export "$1" "$work/exported" >/dev/null &&
+    (cd "$work/exported" && find . -name '*.png' | sort | xargs md5sum)
+}
+# pgm FILE W H MAXVAL BYTE...: a binary PGM with the given sample bytes.
+pgm() {
+  local f=$1; mkdir -p "$(dirname "$f")"; printf 'P5\n%d %d\n%d\n' "$2" "$3" "$4" >"$f"; shift 4
+  printf "$(printf '\\x%02x' "$@")" >>"$f"
+}
 
 # --- usage -----------------------------------------------------------------
 expect 2
@@ -41,12 +53,7 @@ done
 expect 2 info
 expect 2 info a b
 expect 2 info --nope x
-for bad in "--size 0x5" "--size axb" "--size 8x8 --planes 9" "--size 8x8 --window 1,2" "--size 8x8 --origin x,1"; do
-  # shellcheck disable=SC2086
-  expect 2 create-from-dir "$work" "$work/x.tav" $bad
-done
-expect 1 create-from-dir "$work" "$work/x.tav" --size 8x8 --window 4,4,8,8
-
+expect 0 --version && grep -qx 'tav [0-9]*\.[0-9]*\.[0-9]*' "$out" || fail "--version"
 # --- images: good ones, and damaged ones that are skipped -------------------
 img="$work/images"
 "$make_shapes" "$img" 4
@@ -62,39 +69,119 @@ printf 'P2\n1 1\n9\n12' >"$img/extra/above.pgm"
 printf '\x89PNG\r\n\x1a\nrubbish' >"$img/extra/rubbish.png"
 printf 'text' >"$img/extra/notes.txt"
 cp "$img/circle/00.pgm" "$img/.hidden/"
+mkdir -p "$img/empty" "$img/photo" && : >"$img/readme.txt"
+cp "$src/fuzz/corpus/tool_jpeg/gray.jpg" "$src/fuzz/corpus/tool_jpeg/colour-progressive.jpg" "$img/photo/"
+head -c 200 "$img/photo/gray.jpg" >"$img/extra/cut.jpg"
+# Command-line errors come before anything is read: one line, no reports.
+for bad in "--size 0x5" "--size axb" "--size 8x8 --planes 9" "--size 8x8 --window 1,2" "--size 8x8 --origin x,1" \
+  "--size 8x8 --window 4,4,8,8" "--size 8x8 --origin 9,9" "--size 8x8 --depth 12" "--size 8x8 --fit zoom"; do
+  # shellcheck disable=SC2086
+  expect 2 create-from-dir "$img" "$work/x.tav" $bad
+done
 expect 0 create-from-dir "$img" "$work/a.tav" --size 32x32 --window 4,4,24,24 --origin 12,12
-has "19 items in 5 labels (6 images skipped)"
-[ "$(grep -c "skipped '.*/extra/" "$err")" = 6 ] || fail "six skipped images expected"
+# Not used: 7 unreadable images, a hidden folder, a nested one, a text file in
+# a class folder and one outside, an empty class folder.
+has "21 items in 6 labels (12 files or folders not used)"
+[ "$(grep -c "not used: " "$err")" = 12 ] && grep -q "extra/cut.jpg': JPEG file: data ends early" "$err" &&
+  grep -q "nested': a folder inside" "$err" && grep -q "empty': a class folder without images" "$err" || fail "not used"
+grep -q "warning: 2 colour images made gray" "$err" || fail "colour warning"
 
-expect 0 info "$work/a.tav" && has "items:       19" && has "window 4,4 24x24, origin 12,12" && has "extra"
+expect 0 info "$work/a.tav" && has "items:       21" && has "window 4,4 24x24, origin 12,12" && has "extra"
 expect 0 info "$work/a.tav" --json
-[ "$(wc -l <"$out")" = 1 ] && has '"items":19' && has '"label":"triangle","items":4,"excluded":false' ||
+[ "$(wc -l <"$out")" = 1 ] && has '"items":21' && has '"label":"triangle","items":4,"excluded":false' ||
   fail "info --json"
-expect 0 ls "$work/a.tav" && [ "$(wc -l <"$out")" = 19 ] && has $'^0\tcircle\timage 32x32, 1 plane, u8' || fail "ls"
-expect 0 verify "$work/a.tav" && has "ok (19 items, 5 labels)"
+expect 0 ls "$work/a.tav" && [ "$(wc -l <"$out")" = 21 ] && has $'^0\tcircle\timage 32x32, 1 plane, u8' || fail "ls"
+expect 0 verify "$work/a.tav" && has "ok (21 items, 6 labels)"
 
 # --- export, and back: the same pixels ---------------------------------------
 expect 0 export "$work/a.tav" "$work/exp1"
-[ "$(find "$work/exp1" -name '*.png' | wc -l)" = 19 ] || fail "export: 19 PNG files expected"
-[ "$(wc -l <"$work/exp1/labels.csv")" = 6 ] || fail "export: labels.csv"
-expect 0 create-from-dir "$work/exp1" "$work/b.tav" --size 32x32 && has "19 items in 5 labels"
+[ "$(find "$work/exp1" -name '*.png' | wc -l)" = 21 ] || fail "export: 21 PNG files expected"
+[ "$(wc -l <"$work/exp1/labels.csv")" = 7 ] || fail "export: labels.csv"
+expect 0 create-from-dir "$work/exp1" "$work/b.tav" --size 32x32 && has "21 items in 6 labels"
 expect 0 export "$work/b.tav" "$work/exp2"
 for f in "$work"/exp1/*/*.png; do cmp -s "$f" "${f/exp1/exp2}" || fail "pixels changed: $f"; done
 expect 0 create-from-dir "$img" "$work/rgb.tav" --size 16x16 --planes 3
 expect 0 export "$work/rgb.tav" "$work/exp3"
 # Byte 25 of a PNG is its colour type: 2 is RGB.
 [ "$(od -An -tu1 -j25 -N1 "$work/exp3/circle/000000.png" | tr -d ' ')" = 2 ] || fail "RGB export"
+[ "$(od -An -tu1 -j25 -N1 "$work/exp3/photo/000011.png" | tr -d ' ')" = 2 ] || fail "RGB JPEG"
 expect 1 export "$work/a.tav" "$work/a.tav/sub"
-expect 1 create-from-dir "$img" "$work/no/such/dir/x.tav" --size 8x8
+
+# --- where results go: reserved names, full folders, free space, terminals ----
+expect 1 create-from-dir "$img" "$work/no/such/dir/x.tav" --size 8x8 && grep -q "No such file or directory" "$err" ||
+  fail "missing folder"
+# Labels named as the export's own files; a folder that is not empty.
+for name in labels.csv no_label mask.png; do mkdir -p "$work/names/$name" && cp "$img/circle/00.pgm" "$work/names/$name/"; done
+expect 0 create-from-dir "$work/names" "$work/names.tav" --size 32x32
+expect 0 export "$work/names.tav" "$work/expn"
+[ -f "$work/expn/labels.csv" ] && [ "$(wc -l <"$work/expn/labels.csv")" = 4 ] &&
+  [ "$(find "$work/expn" -name '*.png' | wc -l)" = 3 ] || fail "export: reserved names"
+expect 1 export "$work/names.tav" "$work/expn" && grep -q "not empty" "$err" || fail "export into a full folder"
+expect 0 export "$work/names.tav" "$work/expn" --force
+# Far more than the disk holds: refused before anything is read.
+mkdir -p "$work/many/a" && for i in $(seq 200); do ln "$img/circle/00.pgm" "$work/many/a/$i.pgm"; done
+expect 1 create-from-dir "$work/many" "$work/x.tav" --size 16384x16384 --planes 4 --depth 16 && grep -q " free$" "$err" ||
+  fail "estimate above the free space"
+# On a terminal: the estimate, then the count, rate and time left.
+script -qec "'$tav' create-from-dir '$img' '$work/t.tav' --size 8x8" /dev/null >"$out" 2>&1 &&
+  has "images into about" && has "/[0-9]* images, [0-9.]*/s" || fail "progress on a terminal"
+
+# --- pixels as files hold them: 8 and 16 bits, no transfer curve -------------
+d="$work/depth"
+pgm "$d/ref/a/x.pgm" 4 4 255 $(printf '128 %.0s' {1..16})
+pgm "$d/pgm16/a/x.pgm" 4 4 65535 $(printf '128 128 %.0s' {1..16}) # 32896 = 128 * 257
+expect 0 create-from-dir "$d/ref" "$d/ref.tav" --size 4x4
+expect 0 create-from-dir "$d/pgm16" "$d/p8.tav" --size 4x4
+[ "$(exported "$d/p8.tav")" = "$(exported "$d/ref.tav")" ] || fail "16-bit PGM at depth 8"
+expect 0 create-from-dir "$d/pgm16" "$d/p16.tav" --size 4x4 --depth 16
+expect 0 export "$d/p16.tav" "$d/png16" # byte 24 of a PNG is its bit depth
+[ "$(od -An -tu1 -j24 -N1 "$d/png16/a/000000.png" | tr -d ' ')" = 16 ] || fail "16-bit export"
+expect 0 create-from-dir "$d/png16" "$d/q8.tav" --size 4x4
+[ "$(exported "$d/q8.tav")" = "$(exported "$d/ref.tav")" ] || fail "16-bit PNG at depth 8"
+expect 0 create-from-dir "$d/png16" "$d/q16.tav" --size 4x4 --depth 16
+[ "$(exported "$d/q16.tav")" = "$(exported "$d/p16.tav")" ] || fail "16-bit round trip"
+# A gAMA chunk (gamma 1.0) changes nothing; nor does JPEG's coding of flat gray.
+expect 0 export "$d/ref.tav" "$d/png8"
+mkdir -p "$d/gama/a" "$d/jpeg/a" && cp "$src/fuzz/corpus/tool_jpeg/gray.jpg" "$d/jpeg/a/"
+python3 - "$d/png8/a/000000.png" "$d/gama/a/x.png" <<'PY'
+import struct, sys, zlib
+png = open(sys.argv[1], "rb").read()
+chunk = b"gAMA" + struct.pack(">I", 100000)
+open(sys.argv[2], "wb").write(png[:33] + struct.pack(">I", 4) + chunk + struct.pack(">I", zlib.crc32(chunk)) + png[33:])
+PY
+for f in gama jpeg; do
+  expect 0 create-from-dir "$d/$f" "$d/$f.tav" --size 4x4
+  [ "$(exported "$d/$f.tav")" = "$(exported "$d/ref.tav")" ] || fail "$f: pixels changed"
+done
+# --fit: pad centres the whole image on black; crop enlarges a small image
+# evenly and takes its centre (rows 3 and 4 of a 2x8 image).
+pgm "$d/wide/a/x.pgm" 8 2 255 $(printf '255 %.0s' {1..16})
+pgm "$d/padded/a/x.pgm" 8 8 255 $(printf '0 %.0s' {1..24}) $(printf '255 %.0s' {1..16}) $(printf '0 %.0s' {1..24})
+pgm "$d/tall/a/x.pgm" 2 8 255 0 0 0 0 0 0 255 255 255 255 0 0 0 0 0 0
+pgm "$d/white/a/x.pgm" 4 4 255 $(printf '255 %.0s' {1..16})
+for args in "wide pad 8x8 padded" "tall crop 4x4 white"; do
+  read -r from fit size want <<<"$args"
+  expect 0 create-from-dir "$d/$from" "$d/fit.tav" --size "$size" --fit "$fit"
+  expect 0 create-from-dir "$d/$want" "$d/want.tav" --size "$size"
+  [ "$(exported "$d/fit.tav")" = "$(exported "$d/want.tav")" ] || fail "--fit $fit"
+done
+expect 0 create-from-dir "$d/tall" "$d/fit.tav" --size 4x4 --fit scale
 
 # --- edits ------------------------------------------------------------------
 expect 2 set-comment "$work/a.tav" ""
+expect 2 set-comment "$work/a.tav" $'caf\xe9'
 expect 0 exclude "$work/a.tav" square
 expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":true'
 expect 0 exclude "$work/a.tav" square --off
 expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":false'
 expect 1 exclude "$work/a.tav" hexagon
-expect 1 set-comment "$work/missing.tav" text
+expect 1 set-comment "$work/missing.tav" text && grep -q "No such file or directory" "$err" &&
+  [ ! -e "$work/missing.tav.lock" ] || fail "missing file"
+# Control characters in labels and comments are shown escaped.
+mkdir -p "$work/ctl/"$'tab\there' && cp "$img/circle/00.pgm" "$work/ctl/"$'tab\there/'
+expect 0 create-from-dir "$work/ctl" "$work/ctl.tav" --size 32x32 && expect 0 set-comment "$work/ctl.tav" $'two\nlines'
+expect 0 ls "$work/ctl.tav" && has 'tab\\there' && [ "$(wc -l <"$out")" = 1 ] || fail "ls escapes"
+expect 0 info "$work/ctl.tav" && has 'comment:     two\\nlines' && has ' tab\\there$' || fail "info escapes"
 expect 0 verify "$work/a.tav"
 
 # --- a vector list made by the example program -------------------------------
@@ -145,6 +232,56 @@ expect 1 import-korvu "$work/v1cut.dat" "$work/x.tav" && grep -q "end of file en
 expect 1 import-korvu "$v1/v1_2_no_samples" "$work/x.tav" && grep -q "holds no samples" "$err" || fail "empty v1"
 for f in a.tav missing.dat; do expect 1 import-korvu "$work/$f" "$work/x.tav"; done
 [ ! -e "$work/x.tav" ] || fail "a failed import left a file"
+mkdir -p "$work/adir"
+expect 1 import-korvu "$v1/v1_0_exact" "$work/adir" && grep -q "Is a directory" "$err" || fail "store: no reason"
+
+# --- edits at once: every one holds the lock, none is lost ---------------------
+for p in {0..7}; do for i in {0..24}; do
+  mkdir -p "$work/locks/p${p}_$i" && ln "$img/circle/00.pgm" "$work/locks/p${p}_$i/"
+done; done
+expect 0 create-from-dir "$work/locks" "$work/l.tav" --size 8x8
+for p in {0..7}; do
+  (for i in {0..24}; do "$tav" exclude "$work/l.tav" "p${p}_$i" 2>>"$work/lock.err" || echo "p${p}_$i failed"; done) &
+done >"$out"
+wait
+[ -s "$out" ] && fail "concurrent edits failed: $(head -3 "$out")"
+expect 0 info "$work/l.tav" --json && [ "$(grep -o '"excluded":true' "$out" | wc -l)" = 200 ] || fail "edits lost"
+flock "$work/l.tav.lock" "$tav" set-comment "$work/l.tav" x --no-wait 2>"$err"
+(($? == 1)) && grep -q "another process" "$err" || fail "--no-wait on a held lock"
+
+# --- a list larger than the memory allowed: read in batches, never loaded ------
+if ! ldd "$tav" | grep -q libasan; then # AddressSanitizer needs far more address space
+  mkdir -p "$work/huge/a" && for i in {1..15}; do ln "$img/circle/00.pgm" "$work/huge/a/$i.pgm"; done
+  expect 0 create-from-dir "$work/huge" "$work/huge.tav" --size 1024x1024 --planes 4 --depth 16 # 126 MB
+  limited() { (ulimit -v 61440 && exec "$tav" "$@") >"$out" 2>"$err"; }
+  limited set-comment "$work/huge.tav" x && fail "a 126 MB list loaded within 60 MB"
+  limited verify "$work/huge.tav" && has "ok (15 items, 1 labels)" || fail "verify within 60 MB"
+  limited info "$work/huge.tav" && has "items:       15" || fail "info within 60 MB"
+  rm -f "$work/huge.tav"
+fi
+
+# --- interrupted writes: no temporary file left, the old file intact ----------
+mkdir -p "$work/sig/a" && for i in {1..40}; do ln "$img/circle/00.pgm" "$work/sig/a/$i.pgm"; done
+expect 0 create-from-dir "$work/sig" "$work/big.tav" --size 256x256 --planes 4 --depth 16
+cp "$work/big.tav" "$work/big.orig"
+signals=(INT TERM HUP) numbers=(2 15 1)
+for t in {0..23}; do
+  # Started with the default actions, which a shell's background jobs lack.
+  env --default-signal=INT,TERM,HUP "$tav" set-comment "$work/big.tav" "edit $t" 2>/dev/null &
+  pid=$!
+  sleep "$(printf '0.%03d' $((RANDOM % 50)))"
+  kill -s "${signals[t % 3]}" "$pid" 2>/dev/null
+  wait "$pid"; rc=$?
+  compgen -G "$work/.tav-*.tmp" >/dev/null && fail "signal ${signals[t % 3]}: temporary file left"
+  if ((rc == 128 + numbers[t % 3])); then
+    # Interrupted: the old file, unless the new one was already in place.
+    cmp -s "$work/big.tav" "$work/big.orig" || { expect 0 info "$work/big.tav" && has "comment:     edit $t$"; } ||
+      fail "signal ${signals[t % 3]}: file changed"
+  elif ((rc != 0)); then
+    fail "signal ${signals[t % 3]}: status $rc"
+  fi
+  cp "$work/big.orig" "$work/big.tav"
+done
 
 ((failed == 0)) && echo "all tool tests passed"
 exit $failed

@@ -16,6 +16,10 @@ int run_set_comment(const Args& args) {
     const std::string& text = args.positional()[1];
     if (text.empty())
         throw UsageError("the comment must not be empty");
+    if (!is_utf8(text))
+        throw UsageError("the comment is not UTF-8 text");
+    check_list_file(path); // no lock file beside a file that is not there
+    ListLock lock(path, !args.flag("--no-wait"));
     Owned list = load_list(path);
     clear_library_error();
     if (TavSetComment(list.get(), text.c_str()) != 0)
@@ -47,6 +51,8 @@ TAVLABEL find_label(TAV list, const std::string& text) {
 int run_exclude(const Args& args) {
     args.expect_positional(2);
     const std::string& path = args.positional()[0];
+    check_list_file(path); // no lock file beside a file that is not there
+    ListLock lock(path, !args.flag("--no-wait"));
     Owned list = load_list(path);
     clear_library_error();
     TAVLABEL label = find_label(list.get(), args.positional()[1]);
@@ -58,22 +64,28 @@ int run_exclude(const Args& args) {
 
 } // namespace
 
+// What every edit says about its lock (defined before its users below).
+const std::string kLockHelp = "\n"
+                              "Edits of one file by several processes take turns: each holds a lock on\n"
+                              "FILE.lock from loading the list until FILE has been replaced.\n"
+                              "\n"
+                              "  --no-wait   fail at once when another process holds the lock\n";
+
 const Command kSetCommentCommand{"set-comment", "replace a list file's comment",
-                                 "usage: tav set-comment FILE TEXT\n"
+                                 "usage: tav set-comment FILE TEXT [--no-wait]\n"
                                  "\n"
                                  "Sets the comment of the list in FILE to TEXT (UTF-8, not empty) and stores\n"
-                                 "the list back to FILE.\n",
-                                 {}, run_set_comment};
+                                 "the list back to FILE.\n" +
+                                     kLockHelp,
+                                 {{}, {"--no-wait"}}, run_set_comment};
 
-const Command kExcludeCommand{
-    "exclude", "mark a label as excluded (or, with --off, as included)",
-    "usage: tav exclude FILE LABEL [--off]\n"
-    "\n"
-    "Sets the excluded flag of the label LABEL and stores the list back to FILE.\n"
-    "LABEL is the text of a string label, or the comma-separated values of a\n"
-    "vector label.\n"
-    "\n"
-    "  --off    clear the flag instead\n",
-    {{}, {"--off"}}, run_exclude};
+const Command kExcludeCommand{"exclude", "mark a label as excluded (or, with --off, as included)",
+                              "usage: tav exclude FILE LABEL [--off] [--no-wait]\n"
+                              "\n"
+                              "Sets the excluded flag of the label LABEL and stores the list back to FILE.\n"
+                              "LABEL is the text of a string label, or the comma-separated values of a\n"
+                              "vector label.\n" +
+                                  kLockHelp + "  --off       clear the flag instead\n",
+                              {{}, {"--off", "--no-wait"}}, run_exclude};
 
 } // namespace tavtool

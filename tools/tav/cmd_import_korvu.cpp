@@ -12,6 +12,7 @@ int run(const Args& args) {
     args.expect_positional(2);
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
+    check_list_file(in, "import");
     clear_library_error();
     Owned list;
     if (TavImportFromKorvu(in.c_str(), list.out()) != 0)
@@ -20,7 +21,10 @@ int run(const Args& args) {
     // store.
     if (!list)
         throw Failure("'" + in + "' holds no samples; nothing written");
-    store_list(list.get(), out);
+    {
+        ListLock lock(out, !args.flag("--no-wait"));
+        store_list(list.get(), out);
+    }
     std::printf("%s: %d items in %d labels\n", out.c_str(), TavGetNumDataEntries(list.get()),
                 TavGetNumLabelEntries(list.get()));
     return kExitOk;
@@ -34,7 +38,10 @@ const Command kImportKorvuCommand{
     "\n"
     "Reads the version-1 list file IN and stores it as the list file OUT: every\n"
     "class becomes a string label, every sample an image item fitted to the size\n"
-    "that the file's feature window, rotation range and borders call for.\n",
-    {}, run};
+    "that the file's feature window, rotation range and borders call for. OUT\n"
+    "is replaced holding a lock on OUT.lock.\n"
+    "\n"
+    "  --no-wait   fail at once when another process holds the lock\n",
+    {{}, {"--no-wait"}}, run};
 
 } // namespace tavtool

@@ -4,8 +4,9 @@
 
 #include "command.hpp"
 #include "json.hpp"
-#include "list_file.hpp"
+#include "list_reader.hpp"
 #include "list_summary.hpp"
+#include "list_text.hpp"
 
 namespace tavtool {
 
@@ -24,7 +25,7 @@ void print_text(const std::string& path, const ListSummary& s) {
                   static_cast<long long>(s.stat_labels), static_cast<long long>(s.stat_min),
                   static_cast<long long>(s.stat_max), s.stat_mean);
     std::cout << "statistics:  " << stats << "\n"
-              << "comment:     " << s.comment << "\n"
+              << "comment:     " << escape_text(s.comment) << "\n"
               << "created:     " << s.created << "\n"
               << "modified:    " << s.modified << "\n"
               << "mask data:   " << (s.mask ? *s.mask : "none") << "\n";
@@ -34,7 +35,8 @@ void print_text(const std::string& path, const ListSummary& s) {
     std::fflush(stdout);
     for (size_t i = 0; i < s.labels.size(); ++i) {
         const auto& l = s.labels[i];
-        std::printf("%6zu %8d  %-8s  %s\n", i, l.items, l.excluded ? "yes" : "no", label_display(l.value).c_str());
+        std::printf("%6zu %8d  %-8s  %s\n", i, l.items, l.excluded ? "yes" : "no",
+                    escape_text(label_display(l.value)).c_str());
     }
 }
 
@@ -79,8 +81,7 @@ void print_json(const std::string& path, const ListSummary& s) {
 int run(const Args& args) {
     args.expect_positional(1);
     const std::string& path = args.positional()[0];
-    Owned list = load_list(path);
-    ListSummary summary = summarize_list(list.get());
+    const ListSummary summary = summarize_list(ListReader(path));
     if (args.flag("--json"))
         print_json(path, summary);
     else
@@ -97,7 +98,8 @@ const Command kInfoCommand{
     "Shows the data type (image geometry, feature window, origin and pixel type,\n"
     "or the vector dimension), the label type, the item and label counts, the\n"
     "labels with their item counts and excluded flags, the statistics, the\n"
-    "comment, the creation and modification times and the mask data.\n"
+    "comment, the creation and modification times and the mask data. Control\n"
+    "characters in labels and the comment are shown escaped (\\t, \\n, \\xNN).\n"
     "\n"
     "  --json   print the same as one JSON object\n",
     {{}, {"--json"}}, run};

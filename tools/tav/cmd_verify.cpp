@@ -3,7 +3,7 @@
 
 #include "command.hpp"
 #include "list_checks.hpp"
-#include "list_file.hpp"
+#include "list_reader.hpp"
 #include "progress.hpp"
 
 namespace tavtool {
@@ -15,12 +15,13 @@ constexpr size_t kShownProblems = 20;
 int run(const Args& args) {
     args.expect_positional(1);
     const std::string& path = args.positional()[0];
-    Owned list = load_list(path);
-    const int items = TavGetNumDataEntries(list.get()), labels = TavGetNumLabelEntries(list.get());
+    const ListReader reader(path);
+    const long long items = reader.item_count();
+    const int labels = reader.label_count();
     std::vector<std::string> problems;
     {
-        Progress progress("verify", static_cast<size_t>(std::max(items, 0)) + std::max(labels, 0));
-        problems = check_list(list.get(), progress);
+        Progress progress("verify", static_cast<size_t>(items));
+        problems = check_list(reader, progress);
     }
     for (size_t i = 0; i < problems.size() && i < kShownProblems; ++i)
         std::printf("problem: %s\n", problems[i].c_str());
@@ -29,7 +30,7 @@ int run(const Args& args) {
     if (!problems.empty())
         throw Failure("'" + path + "': " + std::to_string(problems.size()) +
                       (problems.size() == 1 ? " problem found" : " problems found"));
-    std::printf("%s: ok (%d items, %d labels)\n", path.c_str(), items, labels);
+    std::printf("%s: ok (%lld items, %d labels)\n", path.c_str(), items, labels);
     return kExitOk;
 }
 
@@ -39,11 +40,12 @@ const Command kVerifyCommand{
     "verify", "load a list file and check the list's invariants",
     "usage: tav verify FILE\n"
     "\n"
-    "Loads the file and checks: every item fits the data type and refers to one\n"
-    "of the list's labels; every label fits the label type, has data, and each of\n"
-    "its data references is an item of the list that refers back to it; every item\n"
-    "is referred to by exactly one label; the labels are distinct and sorted; the\n"
-    "mask data fits the data type. Prints each problem; exits with 1 if any.\n",
+    "Opens the file with the list file reader, which checks its structure as\n"
+    "loading does (types, labels, the links between items and labels, flags,\n"
+    "mask, comment), and checks: every item can be read and fits the data type;\n"
+    "every item has a label; every label fits the label type and has items; the\n"
+    "labels are distinct and sorted. Items are read in batches, so lists larger\n"
+    "than memory can be verified. Prints each problem; exits with 1 if any.\n",
     {}, run};
 
 } // namespace tavtool

@@ -1,6 +1,7 @@
 #include "failure.hpp"
 
 #include <cstdio>
+#include <cstring>
 
 #include <tav/tav.h>
 
@@ -29,12 +30,14 @@ std::string error_code_text(int32_t code) {
 
 void clear_library_error() { ZtClearLastError(); }
 
-void fail_library(const std::string& what) {
+std::string system_error_text(int error) { return std::strerror(error); }
+
+void fail_library(const std::string& what, const std::string& reason) {
     const char* function = nullptr;
     const char* message = nullptr;
     const int32_t code = ZtGetLastError(&function, &message);
     if (code == 0)
-        throw Failure(what);
+        throw Failure(reason.empty() ? what : what + ": " + reason);
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(code));
     std::string detail = error_code_text(code);
@@ -43,8 +46,10 @@ void fail_library(const std::string& what) {
     if (function && *function)
         detail += std::string(", ") + function;
     std::string text = what;
+    if (!reason.empty())
+        text += ": " + reason;
     if (message && *message)
-        text += ": " + std::string(message);
+        text += (reason.empty() ? ": " : "; ") + std::string(message);
     text += " (" + detail + ")";
     throw Failure(text);
 }

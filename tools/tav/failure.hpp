@@ -28,9 +28,13 @@ public:
 // The name of a library error code ("file error"), or its hex value.
 std::string error_code_text(int32_t code);
 
-// "what: <message> (<code name> <code>, <function>)" from the library's last
-// report, for a call that just failed.
-[[noreturn]] void fail_library(const std::string& what);
+// "what: <reason>; <message> (<code name> <code>, <function>)" from the
+// library's last report, for a call that just failed; `reason` is the
+// system's, where the caller could find one.
+[[noreturn]] void fail_library(const std::string& what, const std::string& reason = "");
+
+// The system's text for an errno value.
+std::string system_error_text(int error);
 
 // Clears the calling thread's last report so a later failure is not blamed on
 // an older one.

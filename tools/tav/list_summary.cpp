@@ -1,17 +1,18 @@
 #include "list_summary.hpp"
 
+#include <algorithm>
+
 #include "failure.hpp"
 
 namespace tavtool {
 
 namespace {
 
-DataTypeSummary summarize_data_type(TAV list) {
+DataTypeSummary summarize_data_type(TAVDATATYPE type, bool image) {
     DataTypeSummary s;
-    TAVDATATYPE type = TavGetDataType(list); // borrowed
     if (!type)
         fail_library("cannot read the data type");
-    if (TavGetDataTypeEnum(list) == 0) {
+    if (image) {
         s.image = true;
         if (TavGetImageDataGeometry(type, &s.width, &s.height, &s.planes, &s.pixel_type) != 0 ||
             TavGetFeatureWindow(type, &s.window_left, &s.window_top, &s.window_width, &s.window_height, &s.origin_x,
@@ -21,6 +22,19 @@ DataTypeSummary summarize_data_type(TAV list) {
         fail_library("cannot read the data type");
     }
     return s;
+}
+
+std::string reader_comment(TAVREADER reader) {
+    uint64_t size = 0;
+    if (TavReaderGetComment(reader, nullptr, &size) != 0)
+        fail_library("cannot read the comment");
+    if (size <= 1)
+        return {};
+    std::string text(size, '\0');
+    if (TavReaderGetComment(reader, text.data(), &size) != 0)
+        fail_library("cannot read the comment");
+    text.resize(size - 1);
+    return text;
 }
 
 } // namespace
@@ -35,44 +49,46 @@ std::string describe_data_type(const DataTypeSummary& t) {
            std::to_string(t.origin_y);
 }
 
-ListSummary summarize_list(TAV list) {
+ListSummary summarize_list(const ListReader& reader) {
     clear_library_error();
+    const TavReaderInfo& info = reader.info();
     ListSummary s;
-    s.data_type = summarize_data_type(list);
-    const int label_kind = TavGetLabelTypeEnum(list);
-    if (label_kind < 0)
-        fail_library("cannot read the label type");
-    s.string_labels = label_kind == 0;
-    if (!s.string_labels && TavGetFloatVectorLabelDim(TavGetLabelType(list), &s.label_dimension) != 0)
-        fail_library("cannot read the label type");
-
-    s.items = TavGetNumDataEntries(list);
-    const int labels = TavGetNumLabelEntries(list);
-    if (s.items < 0 || labels < 0)
-        fail_library("cannot count the entries");
-    for (int i = 0; i < labels; ++i) {
-        TAVLABEL label = TavGetLabel(list, i);
-        if (!label)
-            fail_library("cannot read label " + std::to_string(i));
+    s.data_type = summarize_data_type(TavReaderGetDataType(reader.get()), reader.images());
+    s.string_labels = info.labelTypeEnum == 0;
+    s.label_dimension = info.labelDimension;
+    s.items = info.itemCount;
+    std::vector<int> counts(static_cast<size_t>(reader.label_count()), 0);
+    for (int32_t j : reader.item_labels())
+        if (j >= 0 && j < reader.label_count())
+            ++counts[static_cast<size_t>(j)];
+    for (int j = 0; j < reader.label_count(); ++j) {
+        TAVLABEL label = reader.label(j);
         LabelSummary l;
         l.value = label_value(label);
-        l.items = TavGetNumDataReferences(label);
+        l.items = counts[static_cast<size_t>(j)];
         int32_t flag = 0;
-        if (l.items < 0 || TavGetExcludedFlag(label, &flag) != 0)
-            fail_library("cannot read label " + std::to_string(i));
+        if (TavGetExcludedFlag(label, &flag) != 0)
+            fail_library("cannot read label " + std::to_string(j));
         l.excluded = flag != 0;
         s.labels.push_back(std::move(l));
     }
-    if (TavGetStatistics(list, &s.stat_labels, &s.stat_min, &s.stat_max, &s.stat_mean) != 0)
-        fail_library("cannot read the statistics");
-    s.comment = list_comment(list);
+    // As the list's own statistics: items per label over all labels.
+    s.stat_labels = static_cast<int64_t>(counts.size());
+    if (!counts.empty()) {
+        s.stat_min = *std::min_element(counts.begin(), counts.end());
+        s.stat_max = *std::max_element(counts.begin(), counts.end());
+        int64_t sum = 0;
+        for (int c : counts)
+            sum += c;
+        s.stat_mean = double(sum) / double(counts.size());
+    }
+    s.comment = reader_comment(reader.get());
     SYSTEMTIME created{}, modified{};
-    if (TavGetCreationDate(list, &created) != 0 || TavGetModificationDate(list, &modified) != 0)
+    if (TavReaderGetTimes(reader.get(), &created, &modified) != 0)
         fail_library("cannot read the times");
     s.created = format_time(created);
     s.modified = format_time(modified);
-    // Null without a report when the list has no mask.
-    if (TAVDATA mask = TavGetMaskData(list))
+    if (TAVDATA mask = TavReaderGetMaskData(reader.get()))
         s.mask = describe_data(mask);
     return s;
 }

@@ -1,10 +1,11 @@
-// Everything `tav info` shows about a list, read through the C API.
+// Everything `tav info` shows about a list, read through the list file reader.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "list_reader.hpp"
 #include "list_text.hpp"
 
 namespace tavtool {
@@ -28,7 +29,7 @@ struct ListSummary {
     DataTypeSummary data_type;
     bool string_labels = false;
     uint64_t label_dimension = 0;
-    int items = 0;
+    int64_t items = 0;
     std::vector<LabelSummary> labels;
     int64_t stat_labels = 0, stat_min = 0, stat_max = 0;
     double stat_mean = 0;
@@ -37,7 +38,7 @@ struct ListSummary {
     std::optional<std::string> mask; // description of the mask data
 };
 
-ListSummary summarize_list(TAV list);
+ListSummary summarize_list(const ListReader& reader);
 std::string describe_data_type(const DataTypeSummary& type);
 
 } // namespace tavtool

@@ -97,17 +97,72 @@ std::string format_time(const SYSTEMTIME& t) {
     return buffer;
 }
 
-std::string list_comment(TAV list) {
-    uint64_t size = 0;
-    if (TavGetComment(list, nullptr, &size) != 0)
-        fail_library("cannot read the comment");
-    if (size <= 1)
-        return {};
-    std::string text(size, '\0');
-    if (TavGetComment(list, text.data(), &size) != 0)
-        fail_library("cannot read the comment");
-    text.resize(size - 1);
-    return text;
+size_t utf8_sequence_length(std::string_view text) {
+    if (text.empty())
+        return 0;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    size_t length;
+    uint32_t value;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2, value = lead & 0x1f;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3, value = lead & 0x0f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4, value = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xc0) != 0x80)
+            return 0;
+        value = value << 6 | (byte(i) & 0x3f);
+    }
+    static const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < smallest[length] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff))
+        return 0;
+    return length;
+}
+
+bool is_utf8(std::string_view text) {
+    while (!text.empty()) {
+        const size_t length = utf8_sequence_length(text);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+std::string escape_text(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const unsigned char c = static_cast<unsigned char>(text[0]);
+        const size_t length = utf8_sequence_length(text);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (length == 0 || c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out.append(text.substr(0, length));
+            text.remove_prefix(length);
+            continue;
+        }
+        text.remove_prefix(1);
+    }
+    return out;
 }
 
 } // namespace tavtool

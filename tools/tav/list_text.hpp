@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <tav/tav.h>
@@ -26,6 +27,13 @@ std::string describe_data(TAVDATA data, size_t shown = 6);
 std::string pixel_type_name(uint32_t type);
 std::string format_time(const SYSTEMTIME& time);
 std::string format_float(float value);
-std::string list_comment(TAV list);
+
+// Length of the well-formed UTF-8 sequence at the start of `text` (no
+// overlong forms, surrogates or values beyond U+10FFFF), or 0.
+size_t utf8_sequence_length(std::string_view text);
+bool is_utf8(std::string_view text);
+// Text for a terminal or a line-based reader: control characters and bytes
+// that are not UTF-8 as \t, \n, \r or \xNN, and the backslash as \\.
+std::string escape_text(std::string_view text);
 
 } // namespace tavtool

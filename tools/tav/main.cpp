@@ -6,7 +6,10 @@
 #include <iostream>
 #include <new>
 
+#include <tav/tav.h>
+
 #include "command.hpp"
+#include "interrupt.hpp"
 
 using namespace tavtool;
 
@@ -19,8 +22,18 @@ const std::vector<const Command*>& all_commands() {
     return commands;
 }
 
+// The library's version where its header states it, else the project's.
+void print_version() {
+#ifdef TAV_VERSION_MAJOR
+    std::printf("tav %d.%d.%d\n", TAV_VERSION_MAJOR, TAV_VERSION_MINOR, TAV_VERSION_PATCH);
+#else
+    std::printf("tav %s\n", TAV_TOOL_VERSION);
+#endif
+}
+
 void print_usage() {
-    std::printf("usage: tav COMMAND [ARGS] (tav COMMAND --help for more)\n\ncommands:\n");
+    std::printf("usage: tav COMMAND [ARGS] (tav COMMAND --help for more)\n"
+                "       tav --version\n\ncommands:\n");
     for (const Command* c : all_commands())
         std::printf("  %-16s %s\n", c->name.c_str(), c->summary.c_str());
 }
@@ -32,9 +45,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tav: missing command (tav --help lists them)\n");
         return kExitUsage;
     }
+    install_interrupt_handlers();
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         print_usage();
+        return kExitOk;
+    }
+    if (name == "--version") {
+        print_version();
         return kExitOk;
     }
     const Command* command = nullptr;

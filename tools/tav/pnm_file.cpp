@@ -56,7 +56,7 @@ private:
 
 } // namespace
 
-Raster decode_pnm(std::string_view bytes) {
+Raster decode_pnm(std::string_view bytes, uint64_t max_pixels) {
     if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '2' && bytes[1] != '3' && bytes[1] != '5' &&
                                                  bytes[1] != '6'))
         throw Failure("not a PGM or PPM file");
@@ -72,7 +72,7 @@ Raster decode_pnm(std::string_view bytes) {
     if (maxval < 1)
         throw Failure("PNM file: maximum value 0");
     const uint64_t count = uint64_t(r.width) * uint64_t(r.height) * uint64_t(r.channels);
-    if (uint64_t(r.width) * uint64_t(r.height) > kMaxImagePixels)
+    if (uint64_t(r.width) * uint64_t(r.height) > max_pixels)
         throw Failure("PNM file: image too large");
     const unsigned sample_bytes = maxval > 255 ? 2 : 1;
     if (plain) {
@@ -85,6 +85,10 @@ Raster decode_pnm(std::string_view bytes) {
         if (count * sample_bytes > in.remaining())
             throw Failure("PNM file: pixel data ends early");
     }
+    // Samples of up to 8 bits span 0..255, wider ones 0..65535: a maxval of
+    // 65535 or 255 keeps the file's numbers.
+    r.bits = maxval > 255 ? 16 : 8;
+    const unsigned long top = maxval > 255 ? 65535 : 255;
     r.samples.resize(count);
     for (auto& s : r.samples) {
         unsigned long v;
@@ -97,7 +101,7 @@ Raster decode_pnm(std::string_view bytes) {
             v = in.byte();
         if (v > maxval)
             throw Failure("PNM file: sample above the maximum value");
-        s = static_cast<uint16_t>((v * 255 + maxval / 2) / maxval);
+        s = static_cast<uint16_t>((v * top + maxval / 2) / maxval);
     }
     return r;
 }

@@ -9,7 +9,8 @@
 
 namespace tavtool {
 
-// Throws Failure with what is wrong. Samples are scaled to 8 bits.
-Raster decode_pnm(std::string_view bytes);
+// Throws Failure with what is wrong. Samples are scaled to 8 bits when the
+// maximum value is at most 255, else to 16 bits.
+Raster decode_pnm(std::string_view bytes, uint64_t max_pixels = kMaxImagePixels);
 
 } // namespace tavtool
