@@ -77,7 +77,7 @@ def test_options_with_equals_a_missing_value_and_the_end_of_options(tmp_path, to
     tav.List("string", tav.VectorType(1)).store(path)
     assert run("set-comment", path, "--", "--text") == (0, "") and tool.info(path)["comment"] == "--text"
     assert run("export", path, tmp_path / "none") == (0, "")  # no labels, no items
-    assert run("info", "--", "--json") == (1, "tav: info: cannot load '--json': no such file")
+    assert run("info", "--", "--json") == (1, "tav: info: cannot load '--json': No such file or directory")
     assert run("info", path, "--json=1") == (2, "tav: info: unknown option --json=1")
     (tmp_path / "images" / "a").mkdir(parents=True)
     (tmp_path / "images" / "a" / "x.pgm").write_bytes(b"P5\n2 2\n255\n\x00\x40\x80\xff")
@@ -89,10 +89,10 @@ def test_options_with_equals_a_missing_value_and_the_end_of_options(tmp_path, to
 
 
 def test_limits_of_verify_output_and_png_width(tmp_path):
-    # Without its links each of 8 items and 4 labels is a problem, each item
-    # twice: exactly the 20 shown, with no line for more.
+    # Without its links each of 16 items and 4 labels is a problem: exactly
+    # the 20 shown, with no line for more.
     lst = tav.List("string", tav.VectorType(1))
-    for k in range(8):
+    for k in range(16):
         lst.add([k], str(k % 4))
     path = tmp_path / "unlinked.tav"
     lst.store(path)
@@ -108,4 +108,4 @@ def test_limits_of_verify_output_and_png_width(tmp_path):
     (tmp_path / "in" / "a" / "widest.png").write_bytes(png(32768))
     (tmp_path / "in" / "a" / "too_wide.png").write_bytes(png(32769))
     assert run("create-from-dir", tmp_path / "in", tmp_path / "w.tav", "--size", "8x8") == (
-        0, f"tav: create-from-dir: skipped '{tmp_path}/in/a/too_wide.png': PNG file: image too large")
+        0, f"tav: create-from-dir: not used: '{tmp_path}/in/a/too_wide.png': PNG file: Invalid IHDR data")

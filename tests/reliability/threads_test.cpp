@@ -55,8 +55,8 @@ TEST(Threads, ReadOneSharedList) {
 // drop references of their own to it: every read gives the bytes one thread
 // read alone.
 TEST(Threads, ReadOneSharedReader) {
-    ScratchDir dir("tav-threads-reader");
-    TAV list = ImageList(40, 3, 4, 4, 7);
+    TempDir dir(true);
+    TAV list = image_list(40, 3, 4, 4, 7);
     TAVREADER reader = 0;
     ASSERT_EQ(TavStore(list, dir.file("list.tav").c_str()), 0);
     ASSERT_EQ(TavReaderOpen(dir.file("list.tav").c_str(), &reader), 0);
