@@ -16,8 +16,8 @@ class CImagePlane {
 public:
     // A zeroed, compactly laid out plane; throws std::invalid_argument for a
     // bad word or size and std::bad_alloc when memory runs out. A packed
-    // plane may share a block of memory with planes made before and after it
-    // (see packed_pixels).
+    // plane may share a block of memory with planes made before and after it,
+    // and is not zeroed: the caller writes every pixel (see packed_pixels).
     static CImagePlane allocate(int32_t width, int32_t height, uint32_t data_type, bool packed = false);
 
     // The plane's pixels from (left, top) on, sharing this plane's memory.

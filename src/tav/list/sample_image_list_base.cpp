@@ -265,6 +265,36 @@ void CSampleImageListBase::AppendLabel(SharedHandle<ITavLabel> label) {
     ordered_ = false;
 }
 
+void CSampleImageListBase::LinkPairs(const uint32_t* pairs, std::size_t count) {
+    const std::size_t labelCount = labels_.size();
+    // Handles in data and label order, gathered once: a lookup by index in
+    // the block sequences is a search.
+    std::vector<ZTHANDLE> data(data_.size()), labels(labelCount);
+    std::vector<ITavData*> items(data_.size());
+    std::vector<ITavLabel*> labelObjects(labelCount);
+    std::size_t i = 0;
+    data_.for_each([&](const SharedHandle<ITavData>& d) { data[i] = d.handle(), items[i++] = d.get(); });
+    i = 0;
+    labels_.for_each([&](const LabelEntry& e) { labels[i] = e.label.handle(), labelObjects[i++] = e.label.get(); });
+
+    std::vector<std::size_t> perLabel(labelCount);
+    std::vector<ZTHANDLE> linkedData(count), labelOfPair(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        ++perLabel[pairs[2 * p]];
+        linkedData[p] = data[pairs[2 * p + 1]];
+        labelOfPair[p] = labels[pairs[2 * p]];
+    }
+    for (std::size_t l = 0; l < labelCount; ++l)
+        labelObjects[l]->DataReferences().reserve(perLabel[l]);
+    // Nothing below allocates: every link reference is adopted by its holder.
+    ZtAddLinkRefs(linkedData.data(), count);
+    ZtAddLinkRefs(labelOfPair.data(), count);
+    for (std::size_t p = 0; p < count; ++p) {
+        labelObjects[pairs[2 * p]]->DataReferences().push_back(LinkHandle<ITavData>::adopt(linkedData[p]));
+        items[pairs[2 * p + 1]]->SetLabelLink(LinkHandle<ITavLabel>::adopt(labelOfPair[p]));
+    }
+}
+
 void CSampleImageListBase::RecheckOrder() {
     labels_.for_each([](LabelEntry& e) { e.refresh_key(); });
     std::size_t i = 0;

@@ -82,6 +82,12 @@ public:
     // loader links items and labels itself. Call RecheckOrder() when done.
     void AppendData(SharedHandle<ITavData> data);
     void AppendLabel(SharedHandle<ITavLabel> label);
+    // Links items and labels from stored (label index, data index) pairs,
+    // given as words l0, d0, l1, d1, ...: each pair adds the data item to
+    // the end of its label's references and sets the item's label link. The
+    // caller has checked that every index is below its count and that no
+    // data index repeats. The link references are taken in two runs.
+    void LinkPairs(const uint32_t* pairs, std::size_t count);
     // Finds out whether the labels are in the list's order, so that searches
     // may rely on it.
     void RecheckOrder();
