@@ -124,6 +124,34 @@ void read_entries(Directory& directory, const vxIO::xriff_fixed_string<16>& name
     }
 }
 
+// The children of "TavData" as objects of class T (the class the list's data
+// type calls for), made in bulk; a child of another type, or one whose bytes
+// do not make a T that fits the type, makes the file corrupt.
+template <class T>
+void read_data(Directory& directory, const vxIO::xriff_fixed_string<8>& type, CSampleImageListBase& list) {
+    auto composite = directory.find(chunk::composite, kDataName);
+    if (composite == directory.end())
+        return;
+    const auto children = directory.children(composite);
+    std::vector<char> buffer;
+    auto child = children.begin();
+    const auto count = static_cast<std::size_t>(std::distance(children.begin(), children.end()));
+    const ITavDataType& dataType = list.DataType();
+    make_objects<T>(
+        count,
+        [&](std::size_t) {
+            const Entry& entry = *child++;
+            if (entry.type != type)
+                corrupt();
+            return view(read_into(directory, entry, buffer));
+        },
+        [&](SharedHandle<T> d) {
+            if (!d->VerifyCompatibility(dataType))
+                corrupt();
+            list.AppendData(std::move(d));
+        });
+}
+
 void read_links(Directory& directory, CSampleImageListBase& list) {
     const Entry* entry = find(directory, chunk::array_u32, kReferencesName);
     if (entry == nullptr)
@@ -132,30 +160,16 @@ void read_links(Directory& directory, CSampleImageListBase& list) {
     const std::size_t labels = list.LabelCount();
     const std::size_t data = list.DataCount();
 
-    // Checked in full before the first link, so that each label's references
-    // can be reserved at their final size.
-    std::vector<std::size_t> per_label(labels);
+    // Checked in full before the first link.
     std::vector<bool> linked(data);
-    std::vector<uint32_t> label_of(data);
     for (std::size_t i = 0; i < pairs.size(); i += 2) {
         const uint32_t l = pairs[i], d = pairs[i + 1];
         // A data entry in two pairs would sit in two labels' references.
         if (l >= labels || d >= data || linked[d])
             corrupt();
         linked[d] = true;
-        label_of[d] = l;
-        ++per_label[l];
     }
-    // The references in the order of the pairs need only the items' handles;
-    // the items' own links are set in data order, which walks their objects
-    // once in the order they were made instead of once per label.
-    for (std::size_t l = 0; l < labels; ++l)
-        list.LabelAt(l)->DataReferences().reserve(per_label[l]);
-    for (std::size_t i = 0; i < pairs.size(); i += 2)
-        list.LabelAt(pairs[i])->DataReferences().emplace_back(list.DataAt(pairs[i + 1]).handle());
-    for (std::size_t d = 0; d < data; ++d)
-        if (linked[d])
-            list.DataAt(d)->SetLabelLink(LinkHandle<ITavLabel>(list.LabelAt(label_of[d]).handle()));
+    list.LinkPairs(pairs.data(), pairs.size() / 2);
 }
 
 void read_excluded(Directory& directory, CSampleImageListBase& list) {
@@ -249,9 +263,14 @@ SharedHandle<ITav> build_list(Directory& directory) {
     const SYSTEMTIME modification = read_time(directory, kModificationTimeName).value_or(list.ModificationTime());
     list.SetTimes(creation, modification);
 
-    read_entries(
-        directory, kDataName, make_data, [&](const ITavData& d) { return d.VerifyCompatibility(*data_type); },
-        [&](SharedHandle<ITavData> d) { list.AppendData(std::move(d)); });
+    try {
+        if (data_type->TypeEnum() == CDataTypeImage::kTypeEnum)
+            read_data<CDataImage>(directory, chunk::image, list);
+        else
+            read_data<CDataFloat32Vector>(directory, chunk::array_f32, list);
+    } catch (const invalid_stored_form&) {
+        corrupt();
+    }
     read_entries(
         directory, kLabelsName, make_label, [&](const ITavLabel& l) { return l.VerifyCompatibility(*label_type); },
         [&](SharedHandle<ITavLabel> l) { list.AppendLabel(std::move(l)); });
