@@ -20,6 +20,11 @@ public:
     // and is not zeroed: the caller writes every pixel (see packed_pixels).
     static CImagePlane allocate(int32_t width, int32_t height, uint32_t data_type, bool packed = false);
 
+    // A compact plane over memory the caller made, its pixel (0, 0) at
+    // origin inside memory; throws std::invalid_argument for a bad word.
+    static CImagePlane over(int32_t width, int32_t height, uint32_t data_type, std::shared_ptr<uint8_t[]> memory,
+                            uint8_t* origin);
+
     // The plane's pixels from (left, top) on, sharing this plane's memory.
     // The caller has checked that the area lies inside.
     CImagePlane view(int32_t left, int32_t top) const;
