@@ -110,59 +110,101 @@ SharedHandle<T> make_object(Args&&... args) {
     return SharedHandle<T>::adopt(handle, object);
 }
 
-// Makes `count` objects of T, the i-th constructed from argument(i), and
-// hands each to emit(SharedHandle<T>) in order. The objects share slabs of
-// memory and get their handles in runs (one lock per run of the handle
-// table), which makes a load's many items cheaply. An exception from a
-// constructor or a lack of memory leaves no object of the failed run alive;
-// those emitted before stay with the caller.
-template <class T, class Argument, class Emit>
-void make_objects(std::size_t count, Argument argument, Emit emit) {
+// Makes many objects of T one after another, as a load makes its items: the
+// objects share slabs of memory, and get their handles in runs, one lock of
+// the handle table per run. Each full run is handed to emit(SharedHandle<T>)
+// in order; finish() hands over the last one. An exception from a
+// constructor leaves the objects of the unfinished run unmade (those emitted
+// before stay with whoever took them).
+template <class T, class Emit>
+class object_batch {
+public:
+    // `expected`: how many objects will be added, to size the slabs.
+    object_batch(std::size_t expected, Emit emit) : left_(expected), emit_(std::move(emit)) {}
+    ~object_batch() { abandon(); }
+    object_batch(const object_batch&) = delete;
+    object_batch& operator=(const object_batch&) = delete;
+
+    template <class... Args>
+    void add(Args&&... args) {
+        if (slab_ == nullptr)
+            open();
+        auto* object = ::new (slab_->slot(made_)) Wrapped(slab_, std::forward<Args>(args)...);
+        objects_[made_++] = static_cast<ZTK::IDisposableType*>(object);
+        if (made_ == objects_.size())
+            flush();
+    }
+    void finish() {
+        if (slab_ != nullptr)
+            flush();
+    }
+
+private:
     using Wrapped = ztkBase::detail::slab_object_t<T>;
     using Slab = ztkBase::detail::object_slab;
-    std::vector<void*> objects;
-    std::vector<ZTHANDLE> handles;
-    for (std::size_t first = 0; first < count;) {
-        Slab* slab = Slab::create(sizeof(Wrapped), count - first);
-        const std::size_t run = std::min(slab->capacity(), count - first);
-        std::size_t made = 0;
-        auto undo = [&] {
-            for (std::size_t k = 0; k < made; ++k)
-                static_cast<Wrapped*>(slab->slot(k))->~Wrapped();
-            Slab::discard(slab);
-        };
+
+    void open() {
+        slab_ = Slab::create(sizeof(Wrapped), std::max<std::size_t>(left_, 1));
         try {
-            objects.resize(run);
-            handles.resize(run);
-            for (; made < run; ++made) {
-                auto* object = ::new (slab->slot(made)) Wrapped(slab, argument(first + made));
-                objects[made] = static_cast<ZTK::IDisposableType*>(object);
-            }
+            objects_.resize(std::min(slab_->capacity(), std::max<std::size_t>(left_, 1)));
+            handles_.resize(objects_.size());
         } catch (...) {
-            undo();
+            abandon();
             throw;
         }
-        if (ZtCreateBoundHandles(run, objects.data(), 0, handles.data()) != 0) {
-            undo();
+    }
+    // Destroys the objects of the unfinished run and gives back its slab.
+    void abandon() noexcept {
+        if (slab_ == nullptr)
+            return;
+        for (std::size_t k = 0; k < made_; ++k)
+            static_cast<Wrapped*>(slab_->slot(k))->~Wrapped();
+        Slab::discard(std::exchange(slab_, nullptr));
+        made_ = 0;
+    }
+    void flush() {
+        const std::size_t run = made_;
+        if (run == 0) {
+            abandon();
+            return;
+        }
+        if (ZtCreateBoundHandles(run, objects_.data(), 0, handles_.data()) != 0) {
+            abandon();
             throw ztkBase::bad_alloc();
         }
+        Slab* slab = std::exchange(slab_, nullptr);
         slab->hold(run);
+        made_ = 0;
+        left_ = left_ > run ? left_ - run : 0;
         // Held first, so that an exception from emit releases the rest.
-        std::vector<SharedHandle<T>> made_run;
         try {
-            made_run.reserve(run);
+            held_.reserve(run);
         } catch (...) {
             for (std::size_t k = 0; k < run; ++k)
-                ZtRelease(handles[k]);
+                ZtRelease(handles_[k]);
             throw;
         }
         for (std::size_t k = 0; k < run; ++k)
-            made_run.push_back(SharedHandle<T>::adopt(handles[k], static_cast<Wrapped*>(slab->slot(k))));
-        for (SharedHandle<T>& object : made_run)
-            emit(std::move(object));
-        first += run;
+            held_.push_back(SharedHandle<T>::adopt(handles_[k], static_cast<Wrapped*>(slab->slot(k))));
+        try {
+            for (SharedHandle<T>& object : held_)
+                emit_(std::move(object));
+        } catch (...) {
+            held_.clear();
+            throw;
+        }
+        held_.clear();
     }
-}
+
+    std::size_t left_;
+    Emit emit_;
+    Slab* slab_ = nullptr;
+    std::size_t made_ = 0;
+    // Reused from run to run.
+    std::vector<void*> objects_;
+    std::vector<ZTHANDLE> handles_;
+    std::vector<SharedHandle<T>> held_;
+};
 
 // Binds an object the library allocated itself with new (used by loading);
 // on failure the object is deleted.

@@ -12,6 +12,8 @@
 // in IsLess's order and equal nothing: the list keeps them after all other
 // labels, in the order they came.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -82,12 +84,14 @@ public:
     // loader links items and labels itself. Call RecheckOrder() when done.
     void AppendData(SharedHandle<ITavData> data);
     void AppendLabel(SharedHandle<ITavLabel> label);
-    // Links items and labels from stored (label index, data index) pairs,
-    // given as words l0, d0, l1, d1, ...: each pair adds the data item to
-    // the end of its label's references and sets the item's label link. The
-    // caller has checked that every index is below its count and that no
-    // data index repeats. The link references are taken in two runs.
-    void LinkPairs(const uint32_t* pairs, std::size_t count);
+    // Links items and labels as stored: labelOf(d) is the label index of
+    // data item d, or none (any value not below LabelCount()). Each label's
+    // references are its items in data order, or, when pairs is given, in
+    // the order of its pairs (words l0, d0, l1, d1, ..., pairCount pairs,
+    // agreeing with labelOf). The caller has checked every index. The link
+    // references are taken in runs.
+    void LinkItems(const std::function<uint32_t(std::size_t)>& labelOf, const uint32_t* pairs = nullptr,
+                   std::size_t pairCount = 0);
     // Finds out whether the labels are in the list's order, so that searches
     // may rely on it.
     void RecheckOrder();

@@ -1,10 +1,12 @@
 #pragma once
-// Loading a list from its xriff file.
+// Loading a list from its xriff file: the list file reader indexes the file
+// with every structural check, then the list is made from the index and the
+// items' payloads.
 #include <cstdint>
 #include <string>
 
 #include "tav/frame/interfaces.hpp"
-#include "tav/xriff/xriff_directory.hpp"
+#include "tav/store/list_file_reader.hpp"
 
 namespace Korvu2::TAV::store {
 
@@ -20,13 +22,12 @@ LoadResult load_list_file(const std::string& fs_path);
 // The same from the bytes of a file.
 LoadResult load_list_bytes(std::string bytes);
 
-// Builds the list from an indexed file once its type chunks are known to
-// hold enums 0 or 1. Raises on every fault of the file: std::xriff_io_error
-// "Corrupt TAV file" for entries that do not make a sound list (a child of
-// "TavData" or "TavLabels" that does not become an entry, a "LabelRefs" or
-// "Excluded" chunk of a size that is not a whole number of its units, an
-// index outside the entries, a data entry in more than one pair),
-// std::runtime_error "Invalid type descriptors", and the xriff read errors.
-SharedHandle<Objects::ITav> build_list(vxIO::xriff_directory& directory);
+// Makes the list of an opened reader: its types, times, labels (taken from
+// the reader), mask and comment, every data item made from its payload and
+// checked against the data type, and the links. Raises std::xriff_io_error
+// "Corrupt TAV file" for an item that does not become data of the list's
+// type, and the read errors of a file that has become shorter; empty when
+// the types match no list form.
+SharedHandle<Objects::ITav> materialise_list(ListFileReader& reader);
 
 } // namespace Korvu2::TAV::store
