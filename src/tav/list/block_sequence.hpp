@@ -181,6 +181,20 @@ public:
         size_ = elements.size();
     }
 
+    // Moves every element of other to the end, in order, block by block;
+    // other is left empty.
+    void splice_back(BlockSequence&& other) {
+        blocks_.reserve(blocks_.size() + other.blocks_.size());
+        starts_.reserve(starts_.size() + other.starts_.size());
+        // Nothing below can throw: room is reserved and vectors move.
+        for (std::size_t b = 0; b < other.blocks_.size(); ++b) {
+            starts_.push_back(size_ + other.starts_[b]);
+            blocks_.push_back(std::move(other.blocks_[b]));
+        }
+        size_ += other.size_;
+        other.clear();
+    }
+
     void clear() noexcept {
         blocks_.clear();
         starts_.clear();

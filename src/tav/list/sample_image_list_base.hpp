@@ -83,6 +83,9 @@ public:
     // Building a list from its stored form, without sorting or checks; the
     // loader links items and labels itself. Call RecheckOrder() when done.
     void AppendData(SharedHandle<ITavData> data);
+    // The same for many items at once, made elsewhere (another thread); data
+    // is left empty.
+    void AppendData(BlockSequence<SharedHandle<ITavData>>&& data) { data_.splice_back(std::move(data)); }
     void AppendLabel(SharedHandle<ITavLabel> label);
     // Links items and labels as stored: labelOf(d) is the label index of
     // data item d, or none (any value not below LabelCount()). Each label's

@@ -1,5 +1,7 @@
 #include "tav/store/list_load.hpp"
 
+#include <exception>
+#include <thread>
 #include <vector>
 
 #include "tav/frame/error_codes.hpp"
@@ -26,18 +28,19 @@ void link(const ListFileReader& reader, CSampleImageListBase& list) {
                    pairs.size() / 2);
 }
 
-// Every item made from its payload as an object of class T (the class of the
-// list's data type) in bulk, and checked against the data type.
-template <class T>
-void make_items(const ListFileReader& reader, CSampleImageListBase& list) {
-    const ITavDataType& data_type = list.DataType();
-    auto append = [&](SharedHandle<T> data) {
+// Items first .. first + count - 1 made from their payloads as objects of
+// class T (the class of the list's data type), in bulk, each checked against
+// the data type and handed to append in order.
+template <class T, class Append>
+void make_items(const ListFileReader& reader, const ITavDataType& data_type, std::size_t first, std::size_t count,
+                Append append) {
+    auto checked = [&](SharedHandle<T> data) {
         if (!data->VerifyCompatibility(data_type))
             throw std::xriff_io_error(kCorruptFile);
-        list.AppendData(std::move(data));
+        append(std::move(data));
     };
-    object_batch<T, decltype(append)> batch(reader.item_count(), append);
-    reader.visit_payloads(0, reader.item_count(), [&](std::size_t, const char* bytes, uint64_t size) {
+    object_batch<T, decltype(checked)> batch(count, checked);
+    reader.visit_payloads(first, count, [&](std::size_t, const char* bytes, uint64_t size) {
         try {
             batch.add(StoredPayload{bytes, size});
         } catch (const invalid_stored_form&) {
@@ -45,6 +48,52 @@ void make_items(const ListFileReader& reader, CSampleImageListBase& list) {
         }
     });
     batch.finish();
+}
+
+// Below this many payload bytes a list is made on the calling thread alone.
+constexpr uint64_t kBytesForTwoThreads = uint64_t{16} << 20;
+
+// Every item of the file, made on two threads when the list is large: the
+// second half on a thread of its own into a sequence of its own, joined to
+// the list after the first half. Any failure of either half fails the load.
+template <class T>
+void make_all_items(const ListFileReader& reader, CSampleImageListBase& list) {
+    const ITavDataType& data_type = list.DataType();
+    const std::size_t count = reader.item_count();
+    auto append = [&](SharedHandle<T> data) { list.AppendData(std::move(data)); };
+    const uint64_t bytes = count == 0 ? 0 : count * reader.item_payload(0).size;
+    if (bytes < kBytesForTwoThreads) {
+        make_items<T>(reader, data_type, 0, count, append);
+        return;
+    }
+    const std::size_t half = count / 2;
+    BlockSequence<SharedHandle<ITavData>> second;
+    std::exception_ptr failure;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            try {
+                make_items<T>(reader, data_type, half, count - half,
+                              [&](SharedHandle<T> data) { second.push_back(std::move(data)); });
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (...) {
+        // No thread to be had: one does it all.
+        make_items<T>(reader, data_type, 0, count, append);
+        return;
+    }
+    try {
+        make_items<T>(reader, data_type, 0, half, append);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    list.AppendData(std::move(second));
 }
 
 LoadResult load(ListFileReader& reader, int32_t code) {
@@ -75,9 +124,9 @@ SharedHandle<ITav> materialise_list(ListFileReader& reader) {
 
     // Every item must become data that fits the data type.
     if (reader.form().image)
-        make_items<CDataImage>(reader, list);
+        make_all_items<CDataImage>(reader, list);
     else
-        make_items<CDataFloat32Vector>(reader, list);
+        make_all_items<CDataFloat32Vector>(reader, list);
     for (SharedHandle<ITavLabel>& label : reader.take_labels())
         list.AppendLabel(std::move(label));
     link(reader, list);
