@@ -35,19 +35,39 @@ namespace {
 
 using clock_type = std::chrono::steady_clock;
 
-double seconds(const std::function<void()>& work) {
-    const auto start = clock_type::now();
-    work();
-    return std::chrono::duration<double>(clock_type::now() - start).count();
+// Processor time of this process so far (all threads, user and system). On
+// a machine shared with other work, ratios of processor times stay steady
+// where ratios of elapsed times do not.
+double cpu_seconds() {
+    struct rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-// The best of a few rounds; cleanup runs after each round, untimed.
-double best_of(int rounds, const std::function<void()>& work, const std::function<void()>& cleanup = [] {}) {
-    double best = 1e30;
+double seconds(const std::function<void()>& work, double* cpu = nullptr) {
+    const double cpu_start = cpu_seconds();
+    const auto start = clock_type::now();
+    work();
+    const double took = std::chrono::duration<double>(clock_type::now() - start).count();
+    if (cpu != nullptr)
+        *cpu = cpu_seconds() - cpu_start;
+    return took;
+}
+
+// The best of a few rounds; cleanup runs after each round, untimed. The
+// least processor time of the rounds goes to *cpu if given.
+double best_of(int rounds, const std::function<void()>& work, const std::function<void()>& cleanup = [] {},
+               double* cpu = nullptr) {
+    double best = 1e30, best_cpu = 1e30;
     for (int i = 0; i < rounds; ++i) {
-        best = std::min(best, seconds(work));
+        double used = 0;
+        best = std::min(best, seconds(work, &used));
+        best_cpu = std::min(best_cpu, used);
         cleanup();
     }
+    if (cpu != nullptr)
+        *cpu = best_cpu;
     return best;
 }
 
@@ -141,6 +161,7 @@ int load_memory_child(const char* path) {
     struct rusage usage_before, usage_after;
     ::getrusage(RUSAGE_SELF, &usage_before);
     TAV loaded = 0;
+    const double cpu_start = cpu_seconds();
     const auto start = clock_type::now();
     if (TavLoad(path, &loaded) != 0)
         return 1;
@@ -148,8 +169,9 @@ int load_memory_child(const char* path) {
     ::getrusage(RUSAGE_SELF, &usage_after);
     const uint64_t after = status_bytes("VmRSS");
     const uint64_t peak = status_bytes("VmHWM");
-    std::printf("%llu %llu %ld %.9f\n", static_cast<unsigned long long>(peak - before),
-                static_cast<unsigned long long>(after - before), usage_after.ru_minflt - usage_before.ru_minflt, took);
+    std::printf("%llu %llu %ld %.9f %.9f\n", static_cast<unsigned long long>(peak - before),
+                static_cast<unsigned long long>(after - before), usage_after.ru_minflt - usage_before.ru_minflt, took,
+                cpu_seconds() - cpu_start);
     ZtRelease(loaded);
     return 0;
 }
@@ -165,6 +187,7 @@ int plain_read_child(const char* path) {
     const size_t bytes = (static_cast<size_t>(st.st_size) + huge - 1) & ~(huge - 1);
     struct rusage usage_before, usage_after;
     ::getrusage(RUSAGE_SELF, &usage_before);
+    const double cpu_start = cpu_seconds();
     const auto start = clock_type::now();
     void* raw = ::mmap(nullptr, bytes + huge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
@@ -179,7 +202,7 @@ int plain_read_child(const char* path) {
     }
     const double took = std::chrono::duration<double>(clock_type::now() - start).count();
     ::getrusage(RUSAGE_SELF, &usage_after);
-    std::printf("0 0 %ld %.9f\n", usage_after.ru_minflt - usage_before.ru_minflt, took);
+    std::printf("0 0 %ld %.9f %.9f\n", usage_after.ru_minflt - usage_before.ru_minflt, took, cpu_seconds() - cpu_start);
     ::close(fd);
     return 0;
 }
@@ -188,6 +211,7 @@ struct Memory {
     uint64_t peak = 0, resident = 0;
     long faults = 0;
     double load = 0;
+    double cpu = 0;
 };
 
 // Runs this program again with `mode` on path and reads what it prints.
@@ -213,9 +237,9 @@ Memory load_memory(const std::string& path, const char* mode = "--load-memory") 
     Memory m;
     unsigned long long peak = 0, resident = 0;
     long faults = 0;
-    double load = 0;
-    if (std::sscanf(text, "%llu %llu %ld %lf", &peak, &resident, &faults, &load) == 4)
-        m = {peak, resident, faults, load};
+    double load = 0, cpu = 0;
+    if (std::sscanf(text, "%llu %llu %ld %lf %lf", &peak, &resident, &faults, &load, &cpu) == 5)
+        m = {peak, resident, faults, load, cpu};
     else
         std::fprintf(stderr, "memory measurement failed\n");
     return m;
@@ -223,6 +247,7 @@ Memory load_memory(const std::string& path, const char* mode = "--load-memory") 
 
 struct Timing {
     double store, load, write, read;
+    double load_cpu, read_cpu; // processor times of the same
     uint64_t bytes;
     Memory memory;     // the first load in a fresh process
     Memory fresh_read; // the plain read in a fresh process
@@ -238,7 +263,7 @@ Timing measure(TAV list, const std::string& folder) {
     TavStore(list, path.c_str());
     t.write = best_of(3, [&] { plain_write(plain, t.bytes); }, [&] { ::unlink(plain.c_str()); });
     plain_write(plain, t.bytes);
-    t.read = best_of(3, [&] { plain_read(plain); });
+    t.read = best_of(3, [&] { plain_read(plain); }, [] {}, &t.read_cpu);
     // The load alone is timed; the loaded list is released untimed.
     TAV loaded = 0;
     t.load = best_of(
@@ -247,7 +272,7 @@ Timing measure(TAV list, const std::string& folder) {
             if (TavLoad(path.c_str(), &loaded) != 0 || TavGetNumDataEntries(loaded) != TavGetNumDataEntries(list))
                 std::fprintf(stderr, "load failed\n");
         },
-        [&] { ZtRelease(std::exchange(loaded, 0)); });
+        [&] { ZtRelease(std::exchange(loaded, 0)); }, &t.load_cpu);
     t.memory = load_memory(path);
     t.fresh_read = load_memory(plain, "--plain-read");
     ::unlink(path.c_str());
@@ -260,8 +285,9 @@ void report(const char* name, int items, const Timing& half, const Timing& full)
     std::printf("%s: %.1f MB\n", name, mb);
     std::printf("  store %8.1f MB/s   plain write+fsync %8.1f MB/s   ratio %.2f (target >= 0.8)\n", mb / full.store,
                 mb / full.write, full.write / full.store);
-    std::printf("  load  %8.1f MB/s   plain read        %8.1f MB/s   ratio %.2f (target >= 0.25)\n", mb / full.load,
-                mb / full.read, full.read / full.load);
+    std::printf("  load  %8.1f MB/s   plain read        %8.1f MB/s   ratio %.2f (target >= 0.25);"
+                " processor time ratio %.2f\n",
+                mb / full.load, mb / full.read, full.read / full.load, full.read_cpu / full.load_cpu);
     std::printf("  per item: store %.2f us, load %.2f us\n", 1e6 * full.store / items, 1e6 * full.load / items);
     const double limit = 1.2 * double(full.bytes) + 100.0 * items;
     std::printf("  loaded list: peak %.1f MB (%.0f B/item, %.2f per file byte), resident %.1f MB"
@@ -271,9 +297,11 @@ void report(const char* name, int items, const Timing& half, const Timing& full)
                 double(full.memory.resident) / items, double(full.memory.resident) / double(full.bytes), limit / 1e6,
                 double(full.memory.resident) <= limit ? "" : "  EXCEEDED");
     std::printf("  first load in a fresh process: %.2f us per item, %ld page faults (%.3f per item);"
-                " plain read there into fresh huge-page memory: %.3f s, %ld page faults; ratio %.2f (target >= 0.5)\n",
+                " plain read there into fresh huge-page memory: %.3f s, %ld page faults; ratio %.2f (target >= 0.5);"
+                " processor time ratio %.2f\n",
                 1e6 * full.memory.load / items, full.memory.faults, double(full.memory.faults) / items,
-                full.fresh_read.load, full.fresh_read.faults, full.fresh_read.load / full.memory.load);
+                full.fresh_read.load, full.fresh_read.faults, full.fresh_read.load / full.memory.load,
+                full.fresh_read.cpu / full.memory.cpu);
     std::printf("  t(2N)/t(N): store %.2f, load %.2f, first load %.2f, plain write %.2f, plain read %.2f,"
                 " fresh plain read %.2f (target <= 2.2)\n",
                 full.store / half.store, full.load / half.load, full.memory.load / half.memory.load,
