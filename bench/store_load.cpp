@@ -7,6 +7,8 @@
 // the first load there is set beside a plain read in a fresh process into
 // fresh memory aligned to 2 MiB and advised for huge pages (as NumPy gets its
 // large arrays), with the page faults of both.
+// The list file reader is measured on the same files: indexing (opening),
+// one item at a random index, and every item into one buffer.
 // Usage: bench_store_load [--million] [folder] (default: .); --million (or
 // TAV_BENCH_MILLION=1 in the environment) adds lists of 1,000,000 items.
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -245,12 +248,48 @@ Memory load_memory(const std::string& path, const char* mode = "--load-memory") 
     return m;
 }
 
+// The reader on a file in the page cache: opening (the index), one item at
+// a random index, and every item into one buffer that was touched before.
+struct ReaderTiming {
+    double index = 0, item = 0, all = 0;
+};
+
+ReaderTiming measure_reader(const std::string& path) {
+    ReaderTiming r;
+    TAVREADER reader = 0;
+    r.index = best_of(3, [&] {
+        if (TavReaderOpen(path.c_str(), &reader) != 0)
+            std::fprintf(stderr, "reader open failed\n");
+    }, [&] { ZtRelease(std::exchange(reader, 0)); });
+    if (TavReaderOpen(path.c_str(), &reader) != 0)
+        return r;
+    TavReaderInfo info{};
+    TavReaderGetInfo(reader, &info);
+    std::vector<uint8_t> buffer(info.itemSize * info.itemCount, 1);
+    std::mt19937_64 random(7);
+    constexpr int kPicks = 20000;
+    r.item = best_of(3, [&] {
+        for (int i = 0; i < kPicks; ++i) {
+            const int64_t index = static_cast<int64_t>(random() % static_cast<uint64_t>(info.itemCount));
+            if (TavReaderReadItems(reader, &index, 1, buffer.data(), info.itemSize) != 0)
+                std::fprintf(stderr, "reader item failed\n");
+        }
+    }) / kPicks;
+    r.all = best_of(3, [&] {
+        if (TavReaderReadRange(reader, 0, info.itemCount, buffer.data(), buffer.size()) != 0)
+            std::fprintf(stderr, "reader read failed\n");
+    });
+    ZtRelease(reader);
+    return r;
+}
+
 struct Timing {
     double store, load, write, read;
     double load_cpu, read_cpu; // processor times of the same
     uint64_t bytes;
     Memory memory;     // the first load in a fresh process
     Memory fresh_read; // the plain read in a fresh process
+    ReaderTiming reader;
 };
 
 Timing measure(TAV list, const std::string& folder) {
@@ -275,6 +314,7 @@ Timing measure(TAV list, const std::string& folder) {
         [&] { ZtRelease(std::exchange(loaded, 0)); }, &t.load_cpu);
     t.memory = load_memory(path);
     t.fresh_read = load_memory(plain, "--plain-read");
+    t.reader = measure_reader(path);
     ::unlink(path.c_str());
     ::unlink(plain.c_str());
     return t;
@@ -306,6 +346,12 @@ void report(const char* name, int items, const Timing& half, const Timing& full)
                 " fresh plain read %.2f (target <= 2.2)\n",
                 full.store / half.store, full.load / half.load, full.memory.load / half.memory.load,
                 full.write / half.write, full.read / half.read, full.fresh_read.load / half.fresh_read.load);
+    const ReaderTiming& r = full.reader;
+    std::printf("  reader: index %.2f GB/s (target >= 1); one random item %.2f us (target <= 10);"
+                " all items into one buffer %.0f MB/s, ratio %.2f to the plain read (target >= 0.5)\n",
+                double(full.bytes) / r.index / 1e9, 1e6 * r.item, mb / r.all, full.read / r.all);
+    std::printf("  reader t(2N)/t(N): index %.2f, one item %.2f, all items %.2f (target <= 2.2)\n",
+                r.index / half.reader.index, r.item / half.reader.item, r.all / half.reader.all);
     std::fflush(stdout);
 }
 

@@ -128,7 +128,9 @@ void ByteSource::read_scattered(uint64_t position, const iovec* pieces, int coun
 // and the first text chunk after the first "TavInfo2" composite.
 class ListFileReader::Walk {
 public:
-    explicit Walk(const ByteSource& source) : source_(source), window_(kWindow) {}
+    // A window no larger than the file, which always holds a whole header.
+    explicit Walk(const ByteSource& source)
+        : source_(source), window_(std::min<uint64_t>(kWindow, source.size())) {}
 
     struct Found {
         std::optional<ChunkSpan> data_type, label_type, creation, modification, references, excluded, image_mask,
@@ -162,6 +164,8 @@ public:
     }
 
 private:
+    // Reading the file through a window that stays in the cache costs less
+    // than a positional read per chunk header, unless payloads are large.
     static constexpr uint64_t kWindow = 128 * 1024;
 
     // The n (<= the window) bytes at pos, read with the window that starts there.
@@ -215,20 +219,27 @@ private:
         if (comment_armed_ && !found.comment && type == chunk::text_utf8)
             found.comment = span;
 
-        auto first = [&](std::optional<ChunkSpan>& slot, const Type& t, const Name& n) {
-            if (!slot && type == t && name == n)
+        auto first = [&](std::optional<ChunkSpan>& slot, const Name& n) {
+            if (!slot && name == n)
                 slot = span;
         };
+        // Looked up by type first: most chunks are items and labels.
         static const Name kNone{};
-        first(found.data_type, chunk::data_type, kNone);
-        first(found.label_type, chunk::label_type, kNone);
-        first(found.creation, chunk::system_time, kCreationTimeName);
-        first(found.modification, chunk::system_time, kModificationTimeName);
-        first(found.references, chunk::array_u32, kReferencesName);
-        first(found.excluded, chunk::array_u32, kExcludedName);
-        first(found.image_mask, chunk::image, kMaskName);
-        first(found.vector_mask, chunk::array_f32, kMaskName);
-        if (type == chunk::composite) {
+        if (type == chunk::image) {
+            first(found.image_mask, kMaskName);
+        } else if (type == chunk::array_f32) {
+            first(found.vector_mask, kMaskName);
+        } else if (type == chunk::data_type) {
+            first(found.data_type, kNone);
+        } else if (type == chunk::label_type) {
+            first(found.label_type, kNone);
+        } else if (type == chunk::system_time) {
+            first(found.creation, kCreationTimeName);
+            first(found.modification, kModificationTimeName);
+        } else if (type == chunk::array_u32) {
+            first(found.references, kReferencesName);
+            first(found.excluded, kExcludedName);
+        } else if (type == chunk::composite) {
             if (!data_seen_ && name == kDataName) {
                 data_seen_ = data_open_ = true;
                 data_level_ = level;
@@ -592,8 +603,9 @@ void ListFileReader::read_run(std::size_t first, std::size_t count, uint8_t* out
     constexpr std::size_t kBatch = IOV_MAX / 3;
     constexpr uint64_t kMaxGap = 64 * 1024;
     const uint64_t hs = form_.header_size, is = form_.item_size;
-    std::vector<iovec> pieces;
-    std::vector<uint8_t> headers, gap;
+    // Each thread's own: a read of one item then allocates nothing.
+    thread_local std::vector<iovec> pieces;
+    thread_local std::vector<uint8_t> headers, gap;
     const std::size_t last = first + count;
     for (std::size_t i = first; i < last;) {
         std::size_t end = i + 1;
