@@ -39,12 +39,32 @@ namespace {
 
 enum ChunkKind : uint32_t { KindImage = 0, KindFloats = 1, KindText = 2, KindOther = 3 };
 
-ChunkKind kind_of(const Type& type) {
-    if (type == chunk::image)
+// Chunk types as one word and names as two, compared without a call for
+// every chunk of the walk.
+uint64_t type_key(const Type& type) {
+    uint64_t key;
+    std::memcpy(&key, type.data(), 8);
+    return key;
+}
+
+bool same_name(const char* stored, const Name& name) {
+    uint64_t a[2], b[2];
+    std::memcpy(a, stored, 16);
+    std::memcpy(b, name.data(), 16);
+    return a[0] == b[0] && a[1] == b[1];
+}
+
+const uint64_t kImageKey = type_key(chunk::image), kFloatsKey = type_key(chunk::array_f32),
+               kTextKey = type_key(chunk::text_utf8), kWordsKey = type_key(chunk::array_u32),
+               kCompositeKey = type_key(chunk::composite), kDataTypeKey = type_key(chunk::data_type),
+               kLabelTypeKey = type_key(chunk::label_type), kTimeKey = type_key(chunk::system_time);
+
+ChunkKind kind_of(uint64_t type) {
+    if (type == kImageKey)
         return KindImage;
-    if (type == chunk::array_f32)
+    if (type == kFloatsKey)
         return KindFloats;
-    if (type == chunk::text_utf8)
+    if (type == kTextKey)
         return KindText;
     return KindOther;
 }
@@ -151,15 +171,14 @@ public:
             if (pos >= size)
                 break;
             const char* header = bytes_at(pos, vxIO::xriff_header_size);
-            const Type type = Type::from_bytes(header);
-            const Name name = Name::from_bytes(header + 8);
-            uint64_t length;
+            uint64_t type, length;
+            std::memcpy(&type, header, 8);
             std::memcpy(&length, header + 24, 8);
             const uint64_t position = pos + vxIO::xriff_header_size;
             if (length > size - position)
                 throw std::xriff_eof_error();
-            record(type, name, length, position, items, labels, found);
-            pos = type == chunk::composite ? position : position + length;
+            record(type, header + 8, length, position, items, labels, found);
+            pos = type == kCompositeKey ? position : position + length;
         }
     }
 
@@ -194,7 +213,8 @@ private:
         return pos;
     }
 
-    void record(const Type& type, const Name& name, uint64_t size, uint64_t position, std::vector<Item>& items,
+    // The name points into the window; nothing is read while it is used.
+    void record(uint64_t type, const char* name, uint64_t size, uint64_t position, std::vector<Item>& items,
                 std::vector<Item>& labels, Found& found) {
         // Composites that end at or before this chunk's header are closed,
         // as the directory closes them.
@@ -210,45 +230,51 @@ private:
         // level, up to the first that is not.
         if (data_open_ && level <= data_level_)
             data_open_ = false;
-        if (data_open_)
+        if (data_open_) {
+            // Items are mostly of one size: room for as many as the rest of
+            // the composite holds of the first one's size.
+            if (items.empty())
+                items.reserve((data_end_ - header_start) / (vxIO::xriff_header_size + size));
             items.push_back({position, size, kNoLabel, kind_of(type)});
+        }
         if (labels_open_ && level <= labels_level_)
             labels_open_ = false;
         if (labels_open_)
             labels.push_back({position, size, kNoLabel, kind_of(type)});
-        if (comment_armed_ && !found.comment && type == chunk::text_utf8)
+        if (comment_armed_ && !found.comment && type == kTextKey)
             found.comment = span;
 
         auto first = [&](std::optional<ChunkSpan>& slot, const Name& n) {
-            if (!slot && name == n)
+            if (!slot && same_name(name, n))
                 slot = span;
         };
         // Looked up by type first: most chunks are items and labels.
         static const Name kNone{};
-        if (type == chunk::image) {
+        if (type == kImageKey) {
             first(found.image_mask, kMaskName);
-        } else if (type == chunk::array_f32) {
+        } else if (type == kFloatsKey) {
             first(found.vector_mask, kMaskName);
-        } else if (type == chunk::data_type) {
+        } else if (type == kDataTypeKey) {
             first(found.data_type, kNone);
-        } else if (type == chunk::label_type) {
+        } else if (type == kLabelTypeKey) {
             first(found.label_type, kNone);
-        } else if (type == chunk::system_time) {
+        } else if (type == kTimeKey) {
             first(found.creation, kCreationTimeName);
             first(found.modification, kModificationTimeName);
-        } else if (type == chunk::array_u32) {
+        } else if (type == kWordsKey) {
             first(found.references, kReferencesName);
             first(found.excluded, kExcludedName);
-        } else if (type == chunk::composite) {
-            if (!data_seen_ && name == kDataName) {
+        } else if (type == kCompositeKey) {
+            if (!data_seen_ && same_name(name, kDataName)) {
                 data_seen_ = data_open_ = true;
                 data_level_ = level;
+                data_end_ = position + size;
             }
-            if (!labels_seen_ && name == kLabelsName) {
+            if (!labels_seen_ && same_name(name, kLabelsName)) {
                 labels_seen_ = labels_open_ = true;
                 labels_level_ = level;
             }
-            if (name == kInfoName)
+            if (same_name(name, kInfoName))
                 comment_armed_ = true;
             if (size != 0)
                 ends_.push_back(position + size);
@@ -263,6 +289,7 @@ private:
     bool data_seen_ = false, data_open_ = false, labels_seen_ = false, labels_open_ = false;
     bool comment_armed_ = false;
     std::size_t data_level_ = 0, labels_level_ = 0;
+    uint64_t data_end_ = 0;
 };
 
 // --- the load's checks ----------------------------------------------------------
@@ -479,7 +506,8 @@ int32_t ListFileReader::index() {
         for (const Item& item : items_)
             if (item.kind != item_kind || item.size != form_.payload_size || form_.impossible)
                 corrupt();
-        items_.shrink_to_fit();
+        if (items_.capacity() > items_.size() + items_.size() / 8)
+            items_.shrink_to_fit();
 
         // Every child of "TavLabels" must become a label that fits the label type.
         labels_.reserve(label_chunks.size());
@@ -596,17 +624,42 @@ void ListFileReader::read_one(std::size_t index, uint8_t* out) const {
     }
 }
 
-// Neighbouring items are read with one scattered read each batch: the
-// values straight into the caller's buffer, the headers and the bytes
-// between payloads aside.
+// Neighbouring items are read together. Small ones go through a block that
+// stays in the cache, from which their values are copied out: one copy from
+// the page cache in large pieces costs less than a scattered read in small
+// ones. Large ones are read with one scattered read each batch: the values
+// straight into the caller's buffer, the headers and the bytes between
+// payloads aside.
 void ListFileReader::read_run(std::size_t first, std::size_t count, uint8_t* out) const {
+    constexpr uint64_t kSmallItem = 16 * 1024, kBlock = 256 * 1024;
+    const uint64_t hs = form_.header_size, is = form_.item_size;
+    const std::size_t last = first + count;
+    if (form_.payload_size <= kSmallItem) {
+        // Each thread's own: a read of one item then allocates nothing.
+        thread_local std::vector<uint8_t> block;
+        for (std::size_t i = first; i < last;) {
+            const uint64_t start = items_[i].position;
+            std::size_t end = i + 1;
+            while (end < last && items_[end].position >= items_[end - 1].position + items_[end - 1].size &&
+                   items_[end].position + items_[end].size - start <= kBlock)
+                ++end;
+            const uint64_t length = items_[end - 1].position + items_[end - 1].size - start;
+            if (block.size() < length)
+                block.resize(std::max(length, kBlock));
+            source_.read_at(start, block.data(), length);
+            for (std::size_t k = i; k < end; ++k) {
+                const uint8_t* payload = block.data() + (items_[k].position - start);
+                check_item(payload, payload + hs);
+                std::memcpy(out + (k - first) * is, payload + hs, is);
+            }
+            i = end;
+        }
+        return;
+    }
     constexpr std::size_t kBatch = IOV_MAX / 3;
     constexpr uint64_t kMaxGap = 64 * 1024;
-    const uint64_t hs = form_.header_size, is = form_.item_size;
-    // Each thread's own: a read of one item then allocates nothing.
     thread_local std::vector<iovec> pieces;
     thread_local std::vector<uint8_t> headers, gap;
-    const std::size_t last = first + count;
     for (std::size_t i = first; i < last;) {
         std::size_t end = i + 1;
         uint64_t widest = 0;
