@@ -84,8 +84,11 @@ int32_t CDataImage::Compare(const ITavData& other) const {
 
 bool CDataImage::VerifyCompatibility(const ITavDataType& type) const {
     auto* t = dynamic_cast<const CDataTypeImage*>(&type);
-    if (t == nullptr)
-        return false;
+    return t != nullptr && Fits(*t);
+}
+
+bool CDataImage::Fits(const CDataTypeImage& type) const {
+    const CDataTypeImage* t = &type;
     int32_t planes = 0, width = 0, height = 0;
     if (stored_) {
         // A stored form's size and words are the image's, made or not.

@@ -16,6 +16,8 @@
 
 namespace Korvu2::TAV::Objects {
 
+class CDataTypeImage;
+
 class CDataImage : public ITavData {
 public:
     // Takes over the reference; an empty holder raises std::invalid_argument.
@@ -26,6 +28,8 @@ public:
 
     int32_t Compare(const ITavData& other) const override;
     bool VerifyCompatibility(const ITavDataType& type) const override;
+    // The same for a type known to be an image type (no cast per item).
+    bool Fits(const CDataTypeImage& type) const;
     // Shares the image: no pixels are copied.
     SharedHandle<ITavData> Clone() const override;
 

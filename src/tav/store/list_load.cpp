@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "tav/frame/error_codes.hpp"
@@ -9,6 +10,8 @@
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
 #include "tav/samples/data_image.hpp"
+#include "tav/types/data_type_float32_vector.hpp"
+#include "tav/types/data_type_image.hpp"
 #include "tav/store/list_file_layout.hpp"
 #include "tav/xriff/chunk_types.hpp"
 #include "tav/xriff/errors.hpp"
@@ -34,8 +37,11 @@ void link(const ListFileReader& reader, CSampleImageListBase& list) {
 template <class T, class Append>
 void make_items(const ListFileReader& reader, const ITavDataType& data_type, std::size_t first, std::size_t count,
                 Append append) {
+    // The type's class, cast once: each item is checked as VerifyCompatibility checks it.
+    using TypeClass = std::conditional_t<std::is_same_v<T, CDataImage>, CDataTypeImage, CDataTypeFloat32Vector>;
+    const auto* type = dynamic_cast<const TypeClass*>(&data_type);
     auto checked = [&](SharedHandle<T> data) {
-        if (!data->VerifyCompatibility(data_type))
+        if (type == nullptr || !data->Fits(*type))
             throw std::xriff_io_error(kCorruptFile);
         append(std::move(data));
     };
