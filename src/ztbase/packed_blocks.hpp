@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 // GCC says so with __SANITIZE_ADDRESS__, Clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -54,7 +55,9 @@ inline uint8_t* map_huge_block(size_t bytes) noexcept {
 // list loaded again after one was released reuses memory already paged in
 // instead of having the system clear fresh pages (the larger part of a load's
 // time). While they wait the system may take their pages back whenever it
-// needs memory (MADV_FREE): such a page reads as zero when used again.
+// needs memory (MADV_FREE): such a page reads as zero when used again. The
+// pool holds at most a quarter of the machine's memory; beyond that blocks go
+// back to the system at once.
 class block_pool {
 public:
     static block_pool& instance() {
@@ -76,18 +79,31 @@ public:
         return map_huge_block(kPackedBlockBytes);
     }
     void give_back(uint8_t* block) noexcept {
-        ::madvise(block, kPackedBlockBytes, MADV_FREE);
-        std::lock_guard lock(mutex_);
-        try {
-            free_.push_back(block);
-        } catch (...) {
-            ::munmap(block, kPackedBlockBytes);
+        {
+            std::lock_guard lock(mutex_);
+            if (free_.size() < max_free_) {
+                try {
+                    free_.push_back(block);
+                    ::madvise(block, kPackedBlockBytes, MADV_FREE);
+                    return;
+                } catch (...) {
+                }
+            }
         }
+        ::munmap(block, kPackedBlockBytes);
     }
 
 private:
+    // At most a quarter of the machine's memory waits in the pool.
+    block_pool() {
+        const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
+        if (pages > 0 && page > 0)
+            max_free_ = static_cast<size_t>(pages) / 4 * static_cast<size_t>(page) / kPackedBlockBytes;
+    }
+
     std::mutex mutex_;
     std::vector<uint8_t*> free_;
+    size_t max_free_ = 256;
 };
 
 // One block of one huge page, no part of it handed out twice; it goes back
