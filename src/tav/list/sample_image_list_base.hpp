@@ -60,6 +60,11 @@ public:
     // Index must be below the count.
     const SharedHandle<ITavData>& DataAt(std::size_t index) const { return data_[index]; }
     const SharedHandle<ITavLabel>& LabelAt(std::size_t index) const { return labels_[index].label; }
+    // Calls f(item) for each data item in order, without a lookup by index.
+    template <class F>
+    void ForEachData(F f) const {
+        data_.for_each(f);
+    }
 
     // The first data item with the unique number of data.
     std::optional<std::size_t> FindData(const ITavData& data) const;
