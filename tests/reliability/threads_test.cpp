@@ -1,5 +1,7 @@
 // What is safe across threads, run under ThreadSanitizer by `make test`.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,6 +55,35 @@ TEST(Threads, ReadOneSharedList) {
     EXPECT_EQ(wrong, 0);
     // The readers changed nothing.
     EXPECT_EQ(StoredBytes(list, dir.file("again.tav")), stored);
+    ZtRelease(list);
+}
+
+// Readers of one list file reader, single items and runs, while the others
+// drop references of their own to it: every read gives the bytes one thread
+// read alone.
+TEST(Threads, ReadOneSharedReader) {
+    ScratchDir dir("tav-threads-reader");
+    TAV list = ImageList(40, 3, 4, 4, 7);
+    TAVREADER reader = 0;
+    ASSERT_EQ(TavStore(list, dir.file("list.tav").c_str()), 0);
+    ASSERT_EQ(TavReaderOpen(dir.file("list.tav").c_str(), &reader), 0);
+    std::vector<uint8_t> all(40 * 16);
+    ASSERT_EQ(TavReaderReadRange(reader, 0, 40, all.data(), all.size()), 0);
+    std::atomic<int> wrong{0};
+    InThreads([&](int t) {
+        ZtAddRef(reader);
+        std::vector<uint8_t> some(5 * 16);
+        for (int64_t round = 0; round < 200; ++round) {
+            const int64_t first = (round * 7 + t) % 36, picks[] = {first + 4, first, first + 1};
+            wrong += TavReaderReadRange(reader, first, 5, some.data(), some.size()) != 0 ||
+                     !std::equal(some.begin(), some.end(), all.begin() + first * 16) ||
+                     TavReaderReadItems(reader, picks, 3, some.data(), some.size()) != 0 ||
+                     !std::equal(some.begin(), some.begin() + 16, all.begin() + (first + 4) * 16);
+        }
+        ZtRelease(reader);
+    });
+    EXPECT_EQ(wrong, 0);
+    ZtRelease(reader);
     ZtRelease(list);
 }
 
