@@ -33,8 +33,10 @@ public:
     // sequence is unchanged (T's move must not throw).
     void insert(std::size_t index, T value) {
         if (blocks_.empty() || (index == size_ && blocks_.back().size() >= 2 * kBlockSize)) {
+            // A block begun by appending is filled by appending: room for
+            // all it will hold, so that it is never moved while it fills.
             std::vector<T> block;
-            block.reserve(kBlockSize);
+            block.reserve(2 * kBlockSize);
             block.push_back(std::move(value));
             starts_.reserve(starts_.size() + 1);
             blocks_.push_back(std::move(block));
