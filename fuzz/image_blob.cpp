@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as a stored image. Whatever loads must store back to
-// exactly the same bytes, also through a copy, and survive a resample.
+// exactly the same bytes, also through a copy and through a view of the bytes
+// in place, and survive a resample; the check without loading agrees.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,7 +25,20 @@ bool same(const std::vector<uint8_t>& blob, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZTIMAGE image = 0;
-    if (ZtImageLoadFromMemory(data, size, &image) == 0) {
+    const bool loads = ZtImageLoadFromMemory(data, size, &image) != 0;
+    if (loads != (ZtImageCheckStoredForm(data, size) != 0))
+        __builtin_trap();
+    std::vector<uint8_t> kept(data, data + size);
+    ZTIMAGE view = 0;
+    int released = 0;
+    const bool viewed = ZtImageViewStoredForm(kept.data(), size, [](void* c) { ++*static_cast<int*>(c); }, &released,
+                                              &view) != 0;
+    if (viewed != loads || (viewed && !same(store(view), data, size)))
+        __builtin_trap();
+    ZtImageReleaseHandle(&view);
+    if (released != 1)
+        __builtin_trap();
+    if (!loads) {
         if (image != 0)
             __builtin_trap();
         return 0;

@@ -49,6 +49,15 @@ ZT_API int32_t ZtQueryInterface(ZTHANDLE h, uint64_t iid, void** iface);
 /* Ordinary references of a live handle, else -1. For diagnostics and tests. */
 ZT_API int64_t ZtRefCount(ZTHANDLE h);
 
+/* Extension for objects made in bulk (a list being loaded). count new handles
+ * under one lock: handles[i] is bound to objects[i] (ZTK::IDisposableType*,
+ * none null) with one ordinary reference and `links` link references; the
+ * objects own their memory (dispose frees it). 0, or negative and no handle
+ * made when the table is full or memory runs out. */
+ZT_API int32_t ZtCreateBoundHandles(uint64_t count, void* const* objects, uint64_t links, ZTHANDLE* handles);
+/* One more link reference for each of count values (values may repeat). */
+ZT_API void ZtAddLinkRefs(const ZTHANDLE* handles, uint64_t count);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -61,6 +61,16 @@ ZT_API void ZtImageDefaultCoordinateSystem(void* record48);
 ZT_API int32_t ZtImageLoadFromMemory(const void* bytes, uint64_t length, ZTIMAGE* out); /* nonzero = ok */
 ZT_API uint64_t ZtImageStoredSize(ZTIMAGE image);
 ZT_API int32_t ZtImageWriteToMemory(ZTIMAGE image, void* buffer, uint64_t size); /* nonzero = ok */
+/* Extensions for lists loaded in bulk. Nonzero when the bytes hold an image
+ * that ZtImageLoadFromMemory would load; nothing is made. */
+ZT_API int32_t ZtImageCheckStoredForm(const void* bytes, uint64_t length);
+/* The image of a stored form whose pixels stay in `bytes`, which the caller
+ * keeps until release(context) is called (exactly once: when the image goes,
+ * or before returning when no image is made). 1 when the pixels are used in
+ * place (writing a pixel writes bytes); 2 when they were copied (a plane not
+ * aligned for its elements); 0 on failure, as ZtImageLoadFromMemory fails. */
+ZT_API int32_t ZtImageViewStoredForm(void* bytes, uint64_t length, void (*release)(void*), void* context,
+                                     ZTIMAGE* out);
 ZT_API void ZtImageRotationMatrix(double degrees, double matrix[4]);
 ZT_API void ZtImageTransformPoint(double x, double y, const double matrix[4], double* outX, double* outY);
 ZT_API double ZtImageVectorAngle(double x, double y); /* degrees, from +x towards +y */

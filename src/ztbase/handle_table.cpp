@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "handle_codec.hpp"
+#include "packed_blocks.hpp"
 #include "status_codes.hpp"
 
 namespace ZTK::detail {
@@ -15,48 +16,84 @@ CHandleTable& CHandleTable::Instance() {
     return *table;
 }
 
-CHandleTable::Slot* CHandleTable::Find(ZTHANDLE h) {
+CHandleTable::Slot& CHandleTable::At(uint32_t index) noexcept {
+    return blocks_[index / kSlotsPerBlock][index % kSlotsPerBlock];
+}
+
+CHandleTable::Slot* CHandleTable::Find(ZTHANDLE h) noexcept {
     auto index = handle_index(h);
-    if (!index || *index >= slots_.size())
+    if (!index || *index >= made_)
         return nullptr;
-    Slot& slot = slots_[*index];
-    return slot.handle == h ? &slot : nullptr;
+    Slot& slot = At(*index);
+    return slot.in_use && encode_handle(*index, slot.generation) == h ? &slot : nullptr;
+}
+
+bool CHandleTable::Reserve(uint64_t count) noexcept {
+    if (count > free_.size() + (kMaxSlots - made_))
+        return false;
+    const uint64_t fresh = count > free_.size() ? count - free_.size() : 0;
+    const uint64_t needed = made_ + fresh;
+    try {
+        // The free list has room for every slot, so that recycling never
+        // allocates; it grows by doubling, not block by block.
+        if (free_.capacity() < needed)
+            free_.reserve(std::min<uint64_t>(kMaxSlots, std::max<uint64_t>(needed, 2 * free_.capacity())));
+        blocks_.reserve((needed + kSlotsPerBlock - 1) / kSlotsPerBlock);
+    } catch (...) {
+        return false;
+    }
+    while (uint64_t{blocks_.size()} * kSlotsPerBlock < needed) {
+        // Fresh mapped memory is zero: every slot in it is free and unused.
+        static_assert(sizeof(Slot) == 40 && sizeof(Slot) * kSlotsPerBlock <= kPackedBlockBytes);
+        auto* block = reinterpret_cast<Slot*>(map_huge_block(kPackedBlockBytes));
+        if (block == nullptr)
+            return false;
+        blocks_.push_back(block);
+    }
+    return true;
+}
+
+uint32_t CHandleTable::Take() noexcept {
+    if (!free_.empty()) {
+        const uint32_t index = free_.back();
+        free_.pop_back();
+        return index;
+    }
+    const uint32_t index = made_++;
+    At(index).generation = initial_generation(index);
+    return index;
+}
+
+ZTHANDLE CHandleTable::Open(uint32_t index, IDisposableType* object, void* storage, uint64_t links) noexcept {
+    Slot& slot = At(index);
+    slot.object = object;
+    slot.storage = storage;
+    slot.refs = 1;
+    slot.links = links;
+    slot.in_use = 1;
+    slot.disposing = 0;
+    return encode_handle(index, slot.generation);
 }
 
 ZTHANDLE CHandleTable::Create(void* storage) noexcept {
     std::lock_guard lock(mutex_);
-    uint32_t index;
-    if (!free_.empty()) {
-        index = free_.back();
-        free_.pop_back();
-    } else {
-        if (slots_.size() >= kMaxSlots)
-            return 0;
-        index = static_cast<uint32_t>(slots_.size());
-        try {
-            // Both grow by doubling, together: the free list always has room
-            // for every slot, so recycling never allocates, and it is not
-            // reallocated for every new handle.
-            if (slots_.size() == slots_.capacity()) {
-                const std::size_t capacity =
-                    std::min<std::size_t>(kMaxSlots, std::max<std::size_t>(64, 2 * slots_.size()));
-                free_.reserve(capacity);
-                slots_.reserve(capacity);
-            }
-            slots_.push_back(Slot{});
-        } catch (...) {
-            return 0;
-        }
-        slots_.back().generation = initial_generation(index);
-    }
-    Slot& slot = slots_[index];
-    slot.handle = encode_handle(index, slot.generation);
-    slot.object = nullptr;
-    slot.storage = storage;
-    slot.refs = 1;
-    slot.links = 0;
-    slot.disposing = false;
-    return slot.handle;
+    if (!Reserve(1))
+        return 0;
+    return Open(Take(), nullptr, storage, 0);
+}
+
+bool CHandleTable::CreateRun(uint64_t count, void* const* objects, uint64_t links,
+                             ZTHANDLE* handles) noexcept {
+    if (count == 0)
+        return true;
+    if (objects == nullptr || handles == nullptr || std::find(objects, objects + count, nullptr) != objects + count)
+        return false;
+    std::lock_guard lock(mutex_);
+    if (!Reserve(count))
+        return false;
+    for (uint64_t i = 0; i < count; ++i)
+        handles[i] = Open(Take(), static_cast<IDisposableType*>(objects[i]), nullptr, links);
+    return true;
 }
 
 bool CHandleTable::IsLive(ZTHANDLE h) noexcept {
@@ -105,7 +142,7 @@ void CHandleTable::Release(ZTHANDLE h) noexcept {
             return;
         if (--slot->refs > 0)
             return;
-        slot->disposing = true;
+        slot->disposing = 1;
         object = slot->object;
         storage = slot->storage;
     }
@@ -128,7 +165,7 @@ void CHandleTable::Destroy(ZTHANDLE h, IDisposableType* object, void* storage) n
     Slot* slot = Find(h);
     slot->object = nullptr;
     slot->storage = nullptr;
-    slot->disposing = false;
+    slot->disposing = 0;
     if (slot->links == 0)
         Recycle(*handle_index(h));
 }
@@ -137,6 +174,15 @@ void CHandleTable::AddLinkRef(ZTHANDLE h) noexcept {
     std::lock_guard lock(mutex_);
     if (Slot* slot = Find(h))
         ++slot->links;
+}
+
+void CHandleTable::AddLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept {
+    if (handles == nullptr)
+        return;
+    std::lock_guard lock(mutex_);
+    for (uint64_t i = 0; i < count; ++i)
+        if (Slot* slot = Find(handles[i]))
+            ++slot->links;
 }
 
 void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
@@ -148,9 +194,9 @@ void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
         Recycle(*handle_index(h));
 }
 
-void CHandleTable::Recycle(uint32_t index) {
-    Slot& slot = slots_[index];
-    slot.handle = 0;
+void CHandleTable::Recycle(uint32_t index) noexcept {
+    Slot& slot = At(index);
+    slot.in_use = 0;
     slot.generation = (slot.generation + 1) & kGenerationMask;
     // A slot that has used up its generations is retired, so that no old
     // value can ever name a new object.

@@ -61,6 +61,14 @@ void ZtRelease(ZTHANDLE h) { table().Release(h); }
 
 void ZtAddLinkRef(ZTHANDLE h) { table().AddLinkRef(h); }
 
+int32_t ZtCreateBoundHandles(uint64_t count, void* const* objects, uint64_t links, ZTHANDLE* handles) {
+    if (count > 0 && (objects == nullptr || handles == nullptr))
+        return kStatusInvalidArgument;
+    return table().CreateRun(count, objects, links, handles) ? kStatusOk : kStatusOutOfMemory;
+}
+
+void ZtAddLinkRefs(const ZTHANDLE* handles, uint64_t count) { table().AddLinkRefs(handles, count); }
+
 void ZtReleaseLinkRef(ZTHANDLE h) { table().ReleaseLinkRef(h); }
 
 int32_t ZtQueryInterface(ZTHANDLE h, uint64_t iid, void** iface) {

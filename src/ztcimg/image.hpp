@@ -18,7 +18,8 @@ class CImage final : public ZTK::IDisposableType, public ZTK::IZtImage {
 public:
     // Zeroed planes of the given words; throws std::invalid_argument for a
     // bad size, plane count or word (and std::bad_alloc). Packed planes are
-    // for images made in bulk (CImagePlane::allocate).
+    // for images made in bulk whose every pixel the caller writes
+    // (CImagePlane::allocate).
     static std::unique_ptr<CImage> create(int32_t width, int32_t height, const std::vector<uint32_t>& data_types,
                                           bool packed = false);
     // Takes planes the caller made with this width and height.

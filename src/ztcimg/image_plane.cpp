@@ -24,6 +24,20 @@ CImagePlane CImagePlane::allocate(int32_t width, int32_t height, uint32_t data_t
     return p;
 }
 
+CImagePlane CImagePlane::over(int32_t width, int32_t, uint32_t data_type, std::shared_ptr<uint8_t[]> memory,
+                              uint8_t* origin) {
+    auto format = PixelFormat::describe(data_type);
+    if (!format)
+        throw std::invalid_argument("invalid data type");
+    CImagePlane p;
+    p.data_type_ = data_type;
+    p.format_ = *format;
+    p.memory_ = std::move(memory);
+    p.origin_ = origin;
+    p.row_stride_ = static_cast<int64_t>(width) * format->bytes;
+    return p;
+}
+
 CImagePlane CImagePlane::view(int32_t left, int32_t top) const {
     CImagePlane p = *this;
     p.origin_ = pixel(left, top);

@@ -16,9 +16,14 @@ class CImagePlane {
 public:
     // A zeroed, compactly laid out plane; throws std::invalid_argument for a
     // bad word or size and std::bad_alloc when memory runs out. A packed
-    // plane may share a block of memory with planes made before and after it
-    // (see packed_pixels).
+    // plane may share a block of memory with planes made before and after it,
+    // and is not zeroed: the caller writes every pixel (see packed_pixels).
     static CImagePlane allocate(int32_t width, int32_t height, uint32_t data_type, bool packed = false);
+
+    // A compact plane over memory the caller made, its pixel (0, 0) at
+    // origin inside memory; throws std::invalid_argument for a bad word.
+    static CImagePlane over(int32_t width, int32_t height, uint32_t data_type, std::shared_ptr<uint8_t[]> memory,
+                            uint8_t* origin);
 
     // The plane's pixels from (left, top) on, sharing this plane's memory.
     // The caller has checked that the area lies inside.

@@ -24,5 +24,13 @@ uint64_t stored_size(const CImage& image);
 void write_stored_form(const CImage& image, uint8_t* buffer, uint64_t size);
 // Throws stored_form_error for any blob that is not exactly one image.
 std::unique_ptr<CImage> read_stored_form(const uint8_t* bytes, uint64_t length);
+// Checks a blob exactly as read_stored_form does, without making the image.
+void check_stored_form(const uint8_t* bytes, uint64_t length);
+// The image of a blob whose planes lie in the blob itself, kept alive by
+// keeper, so that writing a pixel writes the blob (*in_place true); when a
+// plane is not aligned for its elements (or the host is big-endian) the
+// pixels are copied instead (*in_place false).
+std::unique_ptr<CImage> view_stored_form(uint8_t* bytes, uint64_t length, std::shared_ptr<uint8_t[]> keeper,
+                                         bool* in_place);
 
 } // namespace ztcimg

@@ -37,4 +37,38 @@ int32_t ZtImageLoadFromMemory(const void* bytes, uint64_t length, ZTIMAGE* out) 
     });
 }
 
+int32_t ZtImageCheckStoredForm(const void* bytes, uint64_t length) {
+    return guarded<int32_t>(0, [&] {
+        check_stored_form(static_cast<const uint8_t*>(bytes), length);
+        return 1;
+    });
+}
+
+int32_t ZtImageViewStoredForm(void* bytes, uint64_t length, void (*release)(void*), void* context, ZTIMAGE* out) {
+    if (out != nullptr)
+        *out = 0;
+    // The caller's bytes are released exactly once, with the last plane that
+    // holds them, or here when no image is made.
+    std::shared_ptr<uint8_t[]> keeper;
+    try {
+        keeper = std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(bytes), [release, context](uint8_t*) {
+            if (release != nullptr)
+                release(context);
+        });
+    } catch (...) {
+        if (release != nullptr)
+            release(context);
+        return 0;
+    }
+    if (out == nullptr || bytes == nullptr)
+        return 0;
+    return guarded<int32_t>(0, [&]() -> int32_t {
+        bool in_place = false;
+        auto image = view_stored_form(static_cast<uint8_t*>(bytes), length, std::move(keeper), &in_place);
+        if (publish_to(std::move(image), out) == 0)
+            return 0;
+        return in_place ? 1 : 2;
+    });
+}
+
 } // extern "C"

@@ -26,12 +26,17 @@ template <class Work> void InThreads(Work work) {
         thread.join();
 }
 
-// Readers of one list, while the others drop references of their own to it.
+// Readers of one loaded list, while the others drop references of their own
+// to it: the items' images, made on first use, are made once for all.
 TEST(Threads, ReadOneSharedList) {
     TempDir dir(true);
-    TAV list = image_list(12, 3, 4, 4, 5);
-    const std::string stored = stored_bytes(list, dir.file("list.tav"));
+    TAV built = image_list(12, 3, 4, 4, 5), list = 0;
+    const std::string stored = stored_bytes(built, dir.file("list.tav"));
+    ASSERT_EQ(TavStore(built, dir.file("list.tav").c_str()), 0);
+    ASSERT_EQ(TavLoad(dir.file("list.tav").c_str(), &list), 0);
+    ZtRelease(built);
     std::atomic<int> wrong{0};
+    std::vector<std::atomic<ZTIMAGE>> images(12);
     InThreads([&](int) {
         ZtAddRef(list);
         for (int round = 0; round < 50; ++round) {
@@ -39,8 +44,11 @@ TEST(Threads, ReadOneSharedList) {
                 TAVDATA data = TavGetData(list, i);
                 TAVLABEL label = TavGetLabel(list, TavGetLabelIndex(list, TavGetLabelReference(data, 0)));
                 uint64_t size = 0;
+                ZTIMAGE image = 0, first = 0;
                 wrong += TavCompareData(data, TavGetData(list, i)) != 0 ||
-                         TavGetStringLabel(label, nullptr, &size) != 0 || size != 8;
+                         TavGetStringLabel(label, nullptr, &size) != 0 || size != 8 ||
+                         TavGetImageData(data, &image) != 0 ||
+                         (!images[i].compare_exchange_strong(first, image) && first != image);
             }
         }
         ZtRelease(list);

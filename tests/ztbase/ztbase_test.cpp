@@ -14,6 +14,7 @@
 #include <zt/ztbase.h>
 
 #include "ztbase/handle_codec.hpp"
+#include "ztbase/handle_table.hpp"
 
 namespace {
 
@@ -166,4 +167,77 @@ TEST(ZtStress, SharedHandlesAreDisposedExactlyOnce) {
     EXPECT_EQ(violations, 0);
     for (int id = 0; id < made; ++id)
         ASSERT_EQ(disposed[id], 1) << id;
+}
+
+// Runs of handles made at once, from several threads while single handles come
+// and go, across the table's blocks: each names its own object, holds the
+// links asked for, and a run with a null object makes nothing.
+TEST(ZtHandleRuns, RunsFromThreadsCrossBlocksAndHoldTheirLinks) {
+    const size_t run = ZTK::detail::CHandleTable::kSlotsPerBlock / 3 + 7;
+    constexpr int kThreads = 3, kRuns = 4;
+    std::vector<std::unique_ptr<std::atomic<int>[]>> disposed(kThreads);
+    // The objects' memory stays the test's: dispose only destroys them.
+    struct alignas(TestObject) Cell {
+        unsigned char bytes[sizeof(TestObject)];
+    };
+    std::vector<std::unique_ptr<Cell[]>> cells(kThreads);
+    std::vector<std::vector<ZTHANDLE>> handles(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        disposed[t] = std::make_unique<std::atomic<int>[]>(run * kRuns);
+        cells[t] = std::make_unique<Cell[]>(run * kRuns);
+        threads.emplace_back([&, t] {
+            for (int r = 0; r < kRuns; ++r) {
+                std::vector<void*> objects(run);
+                for (size_t i = 0; i < run; ++i)
+                    objects[i] = static_cast<ZTK::IDisposableType*>(
+                        ::new (&cells[t][r * run + i]) TestObject(&disposed[t][r * run + i]));
+                std::vector<ZTHANDLE> made(run);
+                ASSERT_EQ(ZtCreateBoundHandles(run, objects.data(), 1, made.data()), 0);
+                handles[t].insert(handles[t].end(), made.begin(), made.end());
+                std::atomic<int> single{0};
+                ZtRelease(make_test_object(single));
+                for (size_t i = 0; i < run; i += run / 5) {
+                    void* iface = nullptr;
+                    ASSERT_EQ(ZtQueryInterface(made[i], test_iid(), &iface), 0);
+                    ASSERT_EQ(iface, objects[i]);
+                }
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    std::vector<ZTHANDLE> all;
+    for (auto& h : handles)
+        all.insert(all.end(), h.begin(), h.end());
+    ASSERT_EQ(all.size(), kThreads * kRuns * run);
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+
+    // Two more links on the first handle, through one call.
+    ZtAddLinkRefs(std::array<ZTHANDLE, 2>{all[0], all[0]}.data(), 2);
+    for (ZTHANDLE h : all)
+        ZtRelease(h);
+    for (auto& d : disposed)
+        for (size_t i = 0; i < run * kRuns; ++i)
+            ASSERT_EQ(d[i], 1);
+    // Dead, but held by their links: no new handle takes their slots.
+    std::atomic<int> later{0};
+    TestObject unused(&later);
+    std::vector<ZTHANDLE> fresh(run);
+    std::vector<void*> objects(run, static_cast<ZTK::IDisposableType*>(&unused));
+    objects[run - 1] = nullptr;
+    EXPECT_NE(ZtCreateBoundHandles(run, objects.data(), 0, fresh.data()), 0);
+    EXPECT_TRUE(std::all_of(fresh.begin(), fresh.end(), [](ZTHANDLE h) { return h == 0; }));
+    ZTHANDLE next = make_test_object(later);
+    for (ZTHANDLE h : all) {
+        ASSERT_EQ(ZtIsObject(h), 0);
+        ASSERT_NE(ZTK::detail::handle_index(h), ZTK::detail::handle_index(next));
+    }
+    ZtRelease(next);
+    for (int k = 0; k < 2; ++k)
+        ZtReleaseLinkRef(all[0]);
+    for (ZTHANDLE h : all)
+        ZtReleaseLinkRef(h);
+    EXPECT_EQ(later, 1);
 }

@@ -209,10 +209,26 @@ TEST(ZtImageTest, AQuarterTurnMovesEveryPixel) {
 
 // The stored form: a header of u32 words (version at 8, width 12, height 16,
 // plane count 20, then one data type word per plane) and the pixels.
+// Every blob loaded also goes through the check and the in-place view, which
+// must accept exactly the same blobs; a view stores back to the same bytes,
+// uses them in place when aligned, and releases them exactly once.
 ZTIMAGE load(const std::vector<uint8_t>& blob) {
     ZTIMAGE out = 42;
     const bool ok = ZtImageLoadFromMemory(blob.data(), blob.size(), &out) != 0;
     EXPECT_EQ(ok, out != 0);
+    EXPECT_EQ(ZtImageCheckStoredForm(blob.data(), blob.size()) != 0, ok);
+    std::vector<uint8_t> kept = blob;
+    int released = 0;
+    ZTIMAGE view = 7;
+    const int32_t how = ZtImageViewStoredForm(kept.data(), kept.size(), [](void* c) { ++*static_cast<int*>(c); },
+                                              &released, &view);
+    EXPECT_EQ(how != 0, ok);
+    if (Image v(view); v) {
+        EXPECT_EQ(v.stored(), blob);
+        const ZTK::ZtLinearEntry* table = nullptr;
+        EXPECT_EQ(how == 1, v.linear(0, &table) == kept.data() + 24 + 4 * ZtImagePlaneCount(v.get()));
+    }
+    EXPECT_EQ(released, 1);
     return out;
 }
 

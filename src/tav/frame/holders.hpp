@@ -115,6 +115,12 @@ public:
             ZtAddLinkRef(handle_);
     }
     LinkHandle(const LinkHandle& other) : LinkHandle(other.handle_) {}
+    // Takes over a link reference the caller already holds.
+    static LinkHandle adopt(ZTHANDLE handle) noexcept {
+        LinkHandle l;
+        l.handle_ = handle;
+        return l;
+    }
     LinkHandle(LinkHandle&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
     LinkHandle& operator=(LinkHandle other) noexcept {
         std::swap(handle_, other.handle_);

@@ -18,9 +18,11 @@ protected:
     ~ITavObject() = default;
 };
 
-// Takes the next number of a process-wide counter starting at 1. The counter
-// is atomic: numbers identify data items in stored files, so two threads
-// building different lists must never draw the same one.
+// A number no other call in the process returns, from a process-wide counter
+// starting at 1. The counter is atomic: numbers identify data items in stored
+// files, so two threads building different lists must never draw the same
+// one. Each thread draws runs of numbers from it, so numbers increase within
+// a thread but not across threads.
 uint64_t next_unique_number();
 
 class UniqueObject : private boost::noncopyable {

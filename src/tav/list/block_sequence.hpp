@@ -33,8 +33,10 @@ public:
     // sequence is unchanged (T's move must not throw).
     void insert(std::size_t index, T value) {
         if (blocks_.empty() || (index == size_ && blocks_.back().size() >= 2 * kBlockSize)) {
+            // A block begun by appending is filled by appending: room for
+            // all it will hold, so that it is never moved while it fills.
             std::vector<T> block;
-            block.reserve(kBlockSize);
+            block.reserve(2 * kBlockSize);
             block.push_back(std::move(value));
             starts_.reserve(starts_.size() + 1);
             blocks_.push_back(std::move(block));
@@ -179,6 +181,20 @@ public:
         blocks_.swap(blocks);
         starts_.swap(starts);
         size_ = elements.size();
+    }
+
+    // Moves every element of other to the end, in order, block by block;
+    // other is left empty.
+    void splice_back(BlockSequence&& other) {
+        blocks_.reserve(blocks_.size() + other.blocks_.size());
+        starts_.reserve(starts_.size() + other.starts_.size());
+        // Nothing below can throw: room is reserved and vectors move.
+        for (std::size_t b = 0; b < other.blocks_.size(); ++b) {
+            starts_.push_back(size_ + other.starts_[b]);
+            blocks_.push_back(std::move(other.blocks_[b]));
+        }
+        size_ += other.size_;
+        other.clear();
     }
 
     void clear() noexcept {

@@ -265,6 +265,63 @@ void CSampleImageListBase::AppendLabel(SharedHandle<ITavLabel> label) {
     ordered_ = false;
 }
 
+void CSampleImageListBase::LinkItems(const std::function<uint32_t(std::size_t)>& labelOf, const uint32_t* pairs,
+                                     std::size_t pairCount) {
+    const std::size_t labelCount = labels_.size();
+    std::vector<ITavLabel*> labelObjects(labelCount);
+    std::vector<ZTHANDLE> labelHandles(labelCount);
+    std::vector<std::size_t> perLabel(labelCount);
+    std::size_t i = 0;
+    labels_.for_each([&](const LabelEntry& e) { labelHandles[i] = e.label.handle(), labelObjects[i++] = e.label.get(); });
+    i = 0;
+    data_.for_each([&](const SharedHandle<ITavData>&) {
+        if (const uint32_t l = labelOf(i++); l < labelCount)
+            ++perLabel[l];
+    });
+    for (std::size_t l = 0; l < labelCount; ++l)
+        labelObjects[l]->DataReferences().reserve(perLabel[l]);
+
+    // Nothing below allocates. The link references are taken a run at a
+    // time, one call of the handle table for each side of a run, and adopted
+    // by their holders.
+    constexpr std::size_t kRun = 256;
+    ZTHANDLE labelRun[kRun], dataRun[kRun];
+    ITavData* itemRun[kRun];
+    uint32_t labelIndexRun[kRun];
+    std::size_t n = 0;
+    const bool inDataOrder = pairs == nullptr;
+    auto flush = [&] {
+        ZtAddLinkRefs(labelRun, n);
+        if (inDataOrder)
+            ZtAddLinkRefs(dataRun, n);
+        for (std::size_t k = 0; k < n; ++k) {
+            itemRun[k]->SetLabelLink(LinkHandle<ITavLabel>::adopt(labelRun[k]));
+            if (inDataOrder)
+                labelObjects[labelIndexRun[k]]->DataReferences().push_back(LinkHandle<ITavData>::adopt(dataRun[k]));
+        }
+        n = 0;
+    };
+    i = 0;
+    data_.for_each([&](const SharedHandle<ITavData>& item) {
+        const uint32_t l = labelOf(i++);
+        if (l >= labelCount)
+            return;
+        labelRun[n] = labelHandles[l], dataRun[n] = item.handle(), itemRun[n] = item.get(), labelIndexRun[n] = l;
+        if (++n == kRun)
+            flush();
+    });
+    flush();
+    // References in the order of the stored pairs: the items by index.
+    for (std::size_t p = 0; p < pairCount; p += kRun) {
+        const std::size_t run = std::min(kRun, pairCount - p);
+        for (std::size_t k = 0; k < run; ++k)
+            dataRun[k] = data_[pairs[2 * (p + k) + 1]].handle();
+        ZtAddLinkRefs(dataRun, run);
+        for (std::size_t k = 0; k < run; ++k)
+            labelObjects[pairs[2 * (p + k)]]->DataReferences().push_back(LinkHandle<ITavData>::adopt(dataRun[k]));
+    }
+}
+
 void CSampleImageListBase::RecheckOrder() {
     labels_.for_each([](LabelEntry& e) { e.refresh_key(); });
     std::size_t i = 0;

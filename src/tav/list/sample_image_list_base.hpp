@@ -12,6 +12,8 @@
 // in IsLess's order and equal nothing: the list keeps them after all other
 // labels, in the order they came.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -58,6 +60,11 @@ public:
     // Index must be below the count.
     const SharedHandle<ITavData>& DataAt(std::size_t index) const { return data_[index]; }
     const SharedHandle<ITavLabel>& LabelAt(std::size_t index) const { return labels_[index].label; }
+    // Calls f(item) for each data item in order, without a lookup by index.
+    template <class F>
+    void ForEachData(F f) const {
+        data_.for_each(f);
+    }
 
     // The first data item with the unique number of data.
     std::optional<std::size_t> FindData(const ITavData& data) const;
@@ -81,7 +88,18 @@ public:
     // Building a list from its stored form, without sorting or checks; the
     // loader links items and labels itself. Call RecheckOrder() when done.
     void AppendData(SharedHandle<ITavData> data);
+    // The same for many items at once, made elsewhere (another thread); data
+    // is left empty.
+    void AppendData(BlockSequence<SharedHandle<ITavData>>&& data) { data_.splice_back(std::move(data)); }
     void AppendLabel(SharedHandle<ITavLabel> label);
+    // Links items and labels as stored: labelOf(d) is the label index of
+    // data item d, or none (any value not below LabelCount()). Each label's
+    // references are its items in data order, or, when pairs is given, in
+    // the order of its pairs (words l0, d0, l1, d1, ..., pairCount pairs,
+    // agreeing with labelOf). The caller has checked every index. The link
+    // references are taken in runs.
+    void LinkItems(const std::function<uint32_t(std::size_t)>& labelOf, const uint32_t* pairs = nullptr,
+                   std::size_t pairCount = 0);
     // Finds out whether the labels are in the list's order, so that searches
     // may rely on it.
     void RecheckOrder();

@@ -49,7 +49,11 @@ int32_t CDataFloat32Vector::Compare(const ITavData& other) const {
 
 bool CDataFloat32Vector::VerifyCompatibility(const ITavDataType& type) const {
     auto* t = dynamic_cast<const CDataTypeFloat32Vector*>(&type);
-    return t != nullptr && t->Dimension() >= 0 && size_ == static_cast<std::size_t>(t->Dimension());
+    return t != nullptr && Fits(*t);
+}
+
+bool CDataFloat32Vector::Fits(const CDataTypeFloat32Vector& type) const {
+    return type.Dimension() >= 0 && size_ == static_cast<std::size_t>(type.Dimension());
 }
 
 SharedHandle<ITavData> CDataFloat32Vector::Clone() const {

@@ -9,6 +9,8 @@
 
 namespace Korvu2::TAV::Objects {
 
+class CDataTypeFloat32Vector;
+
 class CDataFloat32Vector : public ITavData {
 public:
     explicit CDataFloat32Vector(std::vector<float> values);
@@ -20,6 +22,8 @@ public:
 
     int32_t Compare(const ITavData& other) const override;
     bool VerifyCompatibility(const ITavDataType& type) const override;
+    // The same for a type known to be a vector type (no cast per item).
+    bool Fits(const CDataTypeFloat32Vector& type) const;
     SharedHandle<ITavData> Clone() const override;
 
     std::span<const float> Values() const { return {values_.get(), size_}; }

@@ -1,9 +1,17 @@
 #include "tav/store/list_load.hpp"
 
+#include <exception>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "tav/frame/error_codes.hpp"
+#include "tav/frame/make_object.hpp"
 #include "tav/list/sample_image_list.hpp"
+#include "tav/samples/data_float32_vector.hpp"
+#include "tav/samples/data_image.hpp"
+#include "tav/types/data_type_float32_vector.hpp"
+#include "tav/types/data_type_image.hpp"
 #include "tav/store/list_file_layout.hpp"
 #include "tav/xriff/chunk_types.hpp"
 #include "tav/xriff/errors.hpp"
@@ -14,32 +22,84 @@ using namespace Objects;
 
 namespace {
 
-// The links from the reader's index. The items' own links are set in data
-// order, which walks their objects once in the order they were made. Each
-// label's references follow the stored pairs: when every label's items came
-// in data order the reader kept only each item's label, and the same walk
-// gives them.
+// The links from the reader's index: each item's label, and each label's
+// references in the order of the stored pairs, which the reader keeps only
+// when some label's items are not in data order.
 void link(const ListFileReader& reader, CSampleImageListBase& list) {
-    const std::size_t labels = list.LabelCount(), data = list.DataCount();
     const std::vector<uint32_t>& pairs = reader.out_of_order_pairs();
-    std::vector<std::size_t> per_label(labels);
-    for (std::size_t d = 0; d < data; ++d)
-        if (reader.item_label(d) != ListFileReader::kNoLabel)
-            ++per_label[reader.item_label(d)];
-    for (std::size_t l = 0; l < labels; ++l)
-        list.LabelAt(l)->DataReferences().reserve(per_label[l]);
-    if (!pairs.empty()) {
-        for (std::size_t i = 0; i < pairs.size(); i += 2)
-            list.LabelAt(pairs[i])->DataReferences().emplace_back(list.DataAt(pairs[i + 1]).handle());
+    list.LinkItems([&](std::size_t d) { return reader.item_label(d); }, pairs.empty() ? nullptr : pairs.data(),
+                   pairs.size() / 2);
+}
+
+// Items first .. first + count - 1 made from their payloads as objects of
+// class T (the class of the list's data type), in bulk, each checked against
+// the data type and handed to append in order.
+template <class T, class Append>
+void make_items(const ListFileReader& reader, const ITavDataType& data_type, std::size_t first, std::size_t count,
+                Append append) {
+    // The type's class, cast once: each item is checked as VerifyCompatibility checks it.
+    using TypeClass = std::conditional_t<std::is_same_v<T, CDataImage>, CDataTypeImage, CDataTypeFloat32Vector>;
+    const auto* type = dynamic_cast<const TypeClass*>(&data_type);
+    auto checked = [&](SharedHandle<T> data) {
+        if (type == nullptr || !data->Fits(*type))
+            throw std::xriff_io_error(kCorruptFile);
+        append(std::move(data));
+    };
+    object_batch<T, decltype(checked)> batch(count, checked);
+    reader.visit_payloads(first, count, [&](std::size_t, const char* bytes, uint64_t size) {
+        try {
+            batch.add(StoredPayload{bytes, size});
+        } catch (const invalid_stored_form&) {
+            throw std::xriff_io_error(kCorruptFile);
+        }
+    });
+    batch.finish();
+}
+
+// Below this many payload bytes a list is made on the calling thread alone.
+constexpr uint64_t kBytesForTwoThreads = uint64_t{16} << 20;
+
+// Every item of the file, made on two threads when the list is large: the
+// second half on a thread of its own into a sequence of its own, joined to
+// the list after the first half. Any failure of either half fails the load.
+template <class T>
+void make_all_items(const ListFileReader& reader, CSampleImageListBase& list) {
+    const ITavDataType& data_type = list.DataType();
+    const std::size_t count = reader.item_count();
+    auto append = [&](SharedHandle<T> data) { list.AppendData(std::move(data)); };
+    const uint64_t bytes = count == 0 ? 0 : count * reader.item_payload(0).size;
+    if (bytes < kBytesForTwoThreads) {
+        make_items<T>(reader, data_type, 0, count, append);
+        return;
     }
-    for (std::size_t d = 0; d < data; ++d) {
-        const uint32_t l = reader.item_label(d);
-        if (l == ListFileReader::kNoLabel)
-            continue;
-        if (pairs.empty())
-            list.LabelAt(l)->DataReferences().emplace_back(list.DataAt(d).handle());
-        list.DataAt(d)->SetLabelLink(LinkHandle<ITavLabel>(list.LabelAt(l).handle()));
+    const std::size_t half = count / 2;
+    BlockSequence<SharedHandle<ITavData>> second;
+    std::exception_ptr failure;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            try {
+                make_items<T>(reader, data_type, half, count - half,
+                              [&](SharedHandle<T> data) { second.push_back(std::move(data)); });
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (...) {
+        // No thread to be had: one does it all.
+        make_items<T>(reader, data_type, 0, count, append);
+        return;
     }
+    try {
+        make_items<T>(reader, data_type, 0, half, append);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    list.AppendData(std::move(second));
 }
 
 LoadResult load(ListFileReader& reader, int32_t code) {
@@ -69,15 +129,10 @@ SharedHandle<ITav> materialise_list(ListFileReader& reader) {
                   reader.modification_time().value_or(list.ModificationTime()));
 
     // Every item must become data that fits the data type.
-    const ITavDataType& data_type = list.DataType();
-    const vxIO::xriff_fixed_string<8> chunk_type = reader.form().image ? vxIO::xriff_type::image
-                                                                       : vxIO::xriff_type::array_f32;
-    reader.visit_payloads(0, reader.item_count(), [&](std::size_t, const char* bytes, uint64_t size) {
-        SharedHandle<ITavData> data = make_stored_data(chunk_type, bytes, size);
-        if (!data || !data->VerifyCompatibility(data_type))
-            throw std::xriff_io_error(kCorruptFile);
-        list.AppendData(std::move(data));
-    });
+    if (reader.form().image)
+        make_all_items<CDataImage>(reader, list);
+    else
+        make_all_items<CDataFloat32Vector>(reader, list);
     for (SharedHandle<ITavLabel>& label : reader.take_labels())
         list.AppendLabel(std::move(label));
     link(reader, list);

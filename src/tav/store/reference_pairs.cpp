@@ -44,15 +44,21 @@ std::vector<uint32_t> reference_pairs(const CSampleImageListBase& list) {
     // comparison. Any other reference is looked up among all items.
     const HandleIndex labels =
         index_by_handle(label_count, [&](std::size_t l) { return list.LabelAt(l).handle(); });
+    // The items' handles in one walk: a lookup by index is a search.
+    std::vector<ZTHANDLE> data(data_count);
     std::vector<std::vector<uint32_t>> items(label_count);
-    for (std::size_t d = 0; d < data_count; ++d)
-        if (auto l = find(labels, list.DataAt(d)->LabelLink().handle()))
-            items[*l].push_back(static_cast<uint32_t>(d));
+    uint32_t d = 0;
+    list.ForEachData([&](const SharedHandle<ITavData>& item) {
+        data[d] = item.handle();
+        if (auto l = find(labels, item->LabelLink().handle()))
+            items[*l].push_back(d);
+        ++d;
+    });
 
     std::optional<HandleIndex> all_items;
     auto look_up = [&](ZTHANDLE handle) {
         if (!all_items)
-            all_items = index_by_handle(data_count, [&](std::size_t d) { return list.DataAt(d).handle(); });
+            all_items = index_by_handle(data_count, [&](std::size_t i) { return data[i]; });
         return find(*all_items, handle);
     };
 
@@ -63,7 +69,7 @@ std::vector<uint32_t> reference_pairs(const CSampleImageListBase& list) {
         for (std::size_t k = 0; k < references.size(); ++k) {
             const ZTHANDLE handle = references[k].handle();
             std::optional<uint32_t> d;
-            if (k < items[l].size() && list.DataAt(items[l][k]).handle() == handle)
+            if (k < items[l].size() && data[items[l][k]] == handle)
                 d = items[l][k];
             else
                 d = look_up(handle);

@@ -87,3 +87,40 @@ TEST(StoreLoad, CommentGettersStopAtANulInALoadedComment) {
     EXPECT_EQ(std::u16string(wide), u"ab");
     EXPECT_EQ(size, 3u);
 }
+
+// A list large enough to be made on two threads loads back whole and stores
+// to the same bytes; a pixel out of its 4-bit range in either half of the
+// items fails the load.
+TEST(StoreLoad, AListMadeOnTwoThreadsLoadsWholeOrNotAtAll) {
+    constexpr int kItems = 4200, kSide = 64;
+    constexpr uint32_t kFourBits = 0x104;
+    TempDir dir;
+    TAVLABELTYPE lt = TavCreateLabelTypeString();
+    TAVDATATYPE dt = TavCreateDataTypeImageEx(kSide, kSide, 1, kFourBits, 0, 0);
+    TAV list = TavCreate(lt, dt);
+    ZTIMAGE image = ZtImageCreate(kSide, kSide, 1, kFourBits);
+    for (int i = 0; i < kItems; ++i) {
+        ZtImageSetPixel(image, 0, i % kSide, 1, double(i % 16));
+        ASSERT_EQ(TavAddNamedImageItem(list, std::to_string(i % 5).c_str(), image, 0, 0), 0);
+    }
+    const std::string path = dir.file("large.tav");
+    ASSERT_EQ(TavStore(list, path.c_str()), 0);
+    TAV loaded = 0;
+    ASSERT_EQ(TavLoad(path.c_str(), &loaded), 0);
+    ASSERT_EQ(TavStore(loaded, dir.file("again.tav").c_str()), 0);
+    EXPECT_EQ(read_bytes(dir.file("again.tav")), read_bytes(path));
+    // Items lie back to back after the file's and the composite's headers:
+    // a chunk header, the image's 28-byte header, then the pixels.
+    const std::string bytes = read_bytes(path);
+    const std::size_t chunk = 32 + 28 + kSide * kSide;
+    for (int item : {7, kItems - 3}) {
+        std::string damaged = bytes;
+        damaged[64 + item * chunk + 32 + 28] = char(0x7F);
+        write_bytes(dir.file("damaged.tav"), damaged);
+        TAV none = 0;
+        EXPECT_EQ(TavLoad(dir.file("damaged.tav").c_str(), &none), TAV_E_FILE) << item;
+        EXPECT_EQ(none, 0u);
+    }
+    for (ZTHANDLE h : {loaded, list, ZTHANDLE(image), ZTHANDLE(lt), ZTHANDLE(dt)})
+        ZtRelease(h);
+}

@@ -149,6 +149,26 @@ TEST(StoredForms, HostilePayloadsAreRejected) {
     EXPECT_THROW(CDataImage(StoredPayload{image->chunk_data(), image->chunk_size() - 1}), invalid_stored_form);
 }
 
+// A sample made from its stored form makes its image once, on first use; a
+// pixel written through that image is in the stored form the sample lends.
+TEST(StoredForms, AStoredImageIsMadeOnceAndStoresItsPixelsAsWritten) {
+    auto source = image_data(3, 5, ZT_DT_U16);
+    source->prepare();
+    const std::vector<uint8_t> blob(static_cast<const uint8_t*>(source->chunk_data()),
+                                    static_cast<const uint8_t*>(source->chunk_data()) + source->chunk_size());
+    source->clear();
+    CDataImage loaded(StoredPayload{blob.data(), blob.size()});
+    const ZTIMAGE image = loaded.Image();
+    EXPECT_EQ(loaded.Image(), image);
+    EXPECT_EQ(loaded.Clone()->Compare(loaded), CompareEqual);
+    ASSERT_EQ(ZtImageSetPixel(image, 0, 2, 4, 515.0), 0);
+    loaded.prepare();
+    ASSERT_EQ(loaded.chunk_size(), blob.size());
+    const auto* stored = static_cast<const uint8_t*>(loaded.chunk_data());
+    EXPECT_EQ(stored[blob.size() - 2] | stored[blob.size() - 1] << 8, 515);
+    loaded.clear();
+}
+
 namespace {
 
 enum class Layout { Packed, PaddedLines, ReversedColumns, SpacedColumns };
