@@ -36,14 +36,6 @@ def test_vector_labels_are_found_and_excluded_by_value(vectors):
     assert vectors.excluded == [False, False]
 
 
-def test_a_store_that_cannot_write_leaves_nothing(vectors, tmp_path):
-    for path in [tmp_path / "missing" / "x.tav", tmp_path]:
-        with pytest.raises(tav.FileError) as caught:
-            vectors.store(path)
-        assert caught.value.function == "TavStore_native"
-    assert list(tmp_path.iterdir()) == []
-
-
 def test_a_failure_the_library_does_not_report_is_named_after_the_call():
     # The image library refuses more than 65536 planes by its result alone.
     lst = tav.List("string", tav.ImageType(1, 1, planes=65537))

@@ -6,7 +6,6 @@ import tav
 IMAGE = np.zeros((4, 5), np.uint8)
 BAD_ITEMS = [  # list kind, data, label, exception, reporting function
     ("image", IMAGE.astype(np.float64), "a", tav.IncompatibleError, "TavAddItem"),
-    ("image", IMAGE.T.copy(), "a", tav.IncompatibleError, "TavAddItem"),
     ("image", np.zeros((4, 5, 2), np.uint8), "a", tav.IncompatibleError, "TavAddItem"),
     ("image", IMAGE, [1.0], tav.IncompatibleError, "TavAddItem"),
     ("image", IMAGE, "", tav.InvalidArgumentError, "TavCreateStringLabel"),
@@ -46,14 +45,3 @@ def test_bad_types_name_the_reporting_function(make, error, function, message):
     if function:
         assert caught.value.function == function and message in caught.value.message
 
-
-def test_a_cut_file_is_a_file_error(small_list, tmp_path):
-    path, _ = small_list
-    cut = tmp_path / "cut.tav"
-    cut.write_bytes(path.read_bytes()[: path.stat().st_size // 2])
-    with pytest.raises(tav.FileError, match="TavLoad_native"):
-        tav.load(cut)
-    with pytest.raises(OSError):
-        tav.load(tmp_path / "missing.tav")
-    with pytest.raises(tav.Error):
-        tav.import_korvu(path)
