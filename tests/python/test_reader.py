@@ -27,7 +27,10 @@ def random_list(labels, data, shape, dtype, count=40, seed=5):
         names = rng.integers(0, 3, size=(count, 2)).astype(np.float32)
     lst = tav.List(labels, data)
     lst.extend(x, names)
+    lst.set_excluded(lst.labels[0])
+    lst.set_excluded(lst.labels[0], False)
     lst.set_excluded(lst.labels[1])
+    assert lst.excluded == [k == 1 for k in range(len(lst.labels))]
     lst.comment, lst.mask = "kept", x[0]
     return lst, x
 
