@@ -4,7 +4,13 @@ import numpy as np
 import pytest
 
 import tav
-from conftest import write_pnm
+
+
+def write_pnm(path, pixels):
+    """A plain PGM (H, W) or PPM (H, W, 3) file of 8-bit pixels."""
+    kind = "P3" if pixels.ndim == 3 else "P2"
+    height, width = pixels.shape[:2]
+    path.write_text(f"{kind}\n{width} {height}\n255\n" + " ".join(map(str, pixels.ravel())) + "\n")
 
 
 @pytest.mark.parametrize("planes", [1, 3])
