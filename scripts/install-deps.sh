@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           libboost-dev libboost-filesystem-dev libboost-thread-dev locales libpng-dev pkg-config
           pybind11-dev python3-dev python3-numpy python3-pytest libjpeg62-turbo-dev
-          python3-torch python3-sklearn python3-h5py python3-mypy python3-venv python3-setuptools
+          python3-torch python3-sklearn python3-h5py python3-pil python3-mypy python3-venv python3-setuptools
           python3-pip python3-wheel lintian dpkg-dev fakeroot)
 missing=()
 for p in "${packages[@]}"; do

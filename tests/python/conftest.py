@@ -19,13 +19,6 @@ def tool():
     return run
 
 
-def write_pnm(path, pixels):
-    """A plain PGM (H, W) or PPM (H, W, 3) file of 8-bit pixels."""
-    kind = "P3" if pixels.ndim == 3 else "P2"
-    height, width = pixels.shape[:2]
-    path.write_text(f"{kind}\n{width} {height}\n255\n" + " ".join(map(str, pixels.ravel())) + "\n")
-
-
 @pytest.fixture
 def small_list(tmp_path):
     """A stored list of 6 images of 5x4 uint8 in labels "a" < "b" < "c", with its pixels."""

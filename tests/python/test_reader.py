@@ -11,6 +11,7 @@ import tav
 
 FORMS = [  # label type, data type, item shape, dtype
     ("string", tav.ImageType(5, 3, planes=3, dtype="uint16", window=(1, 0, 3, 2)), (3, 5, 3), np.uint16),
+    (tav.VectorType(2), tav.ImageType(2, 2, dtype="float32"), (2, 2), np.float32),
     (tav.VectorType(2), tav.VectorType(4), (4,), np.float32),
 ]
 
@@ -18,22 +19,29 @@ FORMS = [  # label type, data type, item shape, dtype
 def random_list(labels, data, shape, dtype, count=40, seed=5):
     rng = np.random.default_rng(seed)
     x = rng.integers(0, 60000, size=(count, *shape)).astype(dtype)
+    if dtype == np.float32:
+        x.flat[-2:] = -1.5, np.inf
     if labels == "string":
-        names = [["moon", "sun", "star"][k] for k in rng.integers(0, 3, count)]
+        names = [["moon", "sün", "星"][k] for k in rng.integers(0, 3, count)]
     else:
         names = rng.integers(0, 3, size=(count, 2)).astype(np.float32)
     lst = tav.List(labels, data)
     lst.extend(x, names)
+    lst.set_excluded(lst.labels[0])
+    lst.set_excluded(lst.labels[0], False)
     lst.set_excluded(lst.labels[1])
+    assert lst.excluded == [k == 1 for k in range(len(lst.labels))]
     lst.comment, lst.mask = "kept", x[0]
-    return lst
+    return lst, x
 
 
 @pytest.mark.parametrize("labels, data, shape, dtype", FORMS)
-def test_reader_lists_and_their_copies_agree_on_every_selection(tmp_path, labels, data, shape, dtype):
-    lst = random_list(labels, data, shape, dtype)
+def test_reader_lists_and_their_copies_agree_on_every_selection(tmp_path, tool, labels, data, shape, dtype):
+    lst, original = random_list(labels, data, shape, dtype)
+    np.testing.assert_array_equal(lst.arrays(), original)
     path = tmp_path / "l.tav"
     lst.store(path)
+    tool("verify", path)
     loaded, pickled = tav.load(path), pickle.loads(pickle.dumps(lst))
     with tav.open(path) as reader:
         unpickled_reader = pickle.loads(pickle.dumps(reader))
@@ -56,14 +64,14 @@ def test_reader_lists_and_their_copies_agree_on_every_selection(tmp_path, labels
                 x, y = reader[which]
                 np.testing.assert_array_equal(x, lst.arrays(which))
                 np.testing.assert_array_equal(y, lst.targets(which))
-        for i in [0, 17, -1]:
+        for i in [0, 17, -1, -40]:
             assert np.array_equal(reader[i][0], lst[i][0]) and np.array_equal(reader[i][1], lst[i][1])
         for label in lst.labels:
             assert label in reader and label in lst and reader.items_of(label) == lst.items_of(label)
         for stranger in ["comet", [9.0, 9.0], 3, None]:
             assert stranger not in reader and stranger not in lst
-        for bad, error in [(40, IndexError), (-41, IndexError), ([40], IndexError), ([0.5], TypeError),
-                           (mask[1:], IndexError)]:
+        for bad, error in [(40, IndexError), (-41, IndexError), (2**40, IndexError), ([40], IndexError),
+                           ([0.5], TypeError), (mask[1:], IndexError)]:
             with pytest.raises(error):
                 reader[bad]
             with pytest.raises(error):
@@ -105,9 +113,11 @@ def test_missing_and_forbidden_files_are_os_errors_with_errno_and_filename(tmp_p
             attempt()
         assert isinstance(caught.value, tav.FileError) and caught.value.errno == errno.ENOENT
         assert caught.value.filename == str(missing)
-    with pytest.raises(tav.FileError) as caught:
-        tav.open(tmp_path)
-    assert caught.value.errno == errno.EISDIR
+    for attempt in [lambda: tav.open(tmp_path), lambda: lst.store(tmp_path)]:
+        with pytest.raises(tav.FileError) as caught:
+            attempt()
+        assert caught.value.errno == errno.EISDIR
+    assert list(tmp_path.iterdir()) == []  # no file, not even a temporary one, is left
     (tmp_path / "damaged.tav").write_bytes(b"RIFF" + bytes(60))
     with pytest.raises(tav.FileError) as caught:
         tav.open(tmp_path / "damaged.tav")

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -96,10 +95,6 @@ inline std::string TestImageBlob(int32_t width, int32_t height, uint32_t dataTyp
     if (bytes.empty() || !ZtImageWriteToMemory(image, bytes.data(), bytes.size())) bytes.clear();
     ZtRelease(image);
     return bytes;
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace tavtest

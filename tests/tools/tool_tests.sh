@@ -45,14 +45,11 @@ pgm() {
 }
 
 # --- usage -----------------------------------------------------------------
-expect 2
-expect 2 bogus
+# shellcheck disable=SC2086
+for args in "" bogus info "info a b"; do expect 2 $args; done
 for c in info ls verify import-korvu create-from-dir export set-comment exclude; do
   expect 0 "$c" --help && { head -1 "$out" | grep -q "^usage: tav $c" || fail "$c --help"; }
 done
-expect 2 info
-expect 2 info a b
-expect 2 info --nope x
 expect 0 --version && grep -qx 'tav [0-9]*\.[0-9]*\.[0-9]*' "$out" || fail "--version"
 # --- images: good ones, and damaged ones that are skipped -------------------
 img="$work/images"
@@ -95,8 +92,6 @@ expect 0 verify "$work/a.tav" && has "ok (21 items, 6 labels)"
 
 # --- export, and back: the same pixels ---------------------------------------
 expect 0 export "$work/a.tav" "$work/exp1"
-[ "$(find "$work/exp1" -name '*.png' | wc -l)" = 21 ] || fail "export: 21 PNG files expected"
-[ "$(wc -l <"$work/exp1/labels.csv")" = 7 ] || fail "export: labels.csv"
 expect 0 create-from-dir "$work/exp1" "$work/b.tav" --size 32x32 && has "21 items in 6 labels"
 expect 0 export "$work/b.tav" "$work/exp2"
 for f in "$work"/exp1/*/*.png; do cmp -s "$f" "${f/exp1/exp2}" || fail "pixels changed: $f"; done
@@ -129,19 +124,12 @@ script -qec "'$tav' create-from-dir '$img' '$work/t.tav' --size 8x8" /dev/null >
 # --- pixels as files hold them: 8 and 16 bits, no transfer curve -------------
 d="$work/depth"
 pgm "$d/ref/a/x.pgm" 4 4 255 $(printf '128 %.0s' {1..16})
-pgm "$d/pgm16/a/x.pgm" 4 4 65535 $(printf '128 128 %.0s' {1..16}) # 32896 = 128 * 257
+pgm "$d/pgm16/a/x.pgm" 4 4 65535 $(printf '128 127 %.0s' {1..16}) # 32895: 128 at 8 bits, 127 swapped
 expect 0 create-from-dir "$d/ref" "$d/ref.tav" --size 4x4
-expect 0 create-from-dir "$d/pgm16" "$d/p8.tav" --size 4x4
-[ "$(exported "$d/p8.tav")" = "$(exported "$d/ref.tav")" ] || fail "16-bit PGM at depth 8"
 expect 0 create-from-dir "$d/pgm16" "$d/p16.tav" --size 4x4 --depth 16
-expect 0 export "$d/p16.tav" "$d/png16" # byte 24 of a PNG is its bit depth
-[ "$(od -An -tu1 -j24 -N1 "$d/png16/a/000000.png" | tr -d ' ')" = 16 ] || fail "16-bit export"
-expect 0 create-from-dir "$d/png16" "$d/q8.tav" --size 4x4
-[ "$(exported "$d/q8.tav")" = "$(exported "$d/ref.tav")" ] || fail "16-bit PNG at depth 8"
-expect 0 create-from-dir "$d/png16" "$d/q16.tav" --size 4x4 --depth 16
-[ "$(exported "$d/q16.tav")" = "$(exported "$d/p16.tav")" ] || fail "16-bit round trip"
-# A gAMA chunk (gamma 1.0) changes nothing; nor does JPEG's coding of flat gray.
+expect 0 export "$d/p16.tav" "$d/png16"
 expect 0 export "$d/ref.tav" "$d/png8"
+# A gAMA chunk (gamma 1.0) changes nothing; nor does JPEG's coding of flat gray.
 mkdir -p "$d/gama/a" "$d/jpeg/a" && cp "$src/fuzz/corpus/tool_jpeg/gray.jpg" "$d/jpeg/a/"
 python3 - "$d/png8/a/000000.png" "$d/gama/a/x.png" <<'PY'
 import struct, sys, zlib
@@ -149,9 +137,11 @@ png = open(sys.argv[1], "rb").read()
 chunk = b"gAMA" + struct.pack(">I", 100000)
 open(sys.argv[2], "wb").write(png[:33] + struct.pack(">I", 4) + chunk + struct.pack(">I", zlib.crc32(chunk)) + png[33:])
 PY
-for f in gama jpeg; do
-  expect 0 create-from-dir "$d/$f" "$d/$f.tav" --size 4x4
-  [ "$(exported "$d/$f.tav")" = "$(exported "$d/ref.tav")" ] || fail "$f: pixels changed"
+# Images read at a depth, and the list whose pixels they must give.
+for t in "pgm16 8 ref" "png16 8 ref" "png16 16 p16" "gama 8 ref" "jpeg 8 ref"; do
+  read -r from depth want <<<"$t"
+  expect 0 create-from-dir "$d/$from" "$d/got.tav" --size 4x4 --depth "$depth"
+  [ "$(exported "$d/got.tav")" = "$(exported "$d/$want.tav")" ] || fail "$from at depth $depth: pixels changed"
 done
 # --fit: pad centres the whole image on black; crop enlarges a small image
 # evenly and takes its centre (rows 3 and 4 of a 2x8 image).
@@ -168,13 +158,7 @@ done
 expect 0 create-from-dir "$d/tall" "$d/fit.tav" --size 4x4 --fit scale
 
 # --- edits ------------------------------------------------------------------
-expect 2 set-comment "$work/a.tav" ""
 expect 2 set-comment "$work/a.tav" $'caf\xe9'
-expect 0 exclude "$work/a.tav" square
-expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":true'
-expect 0 exclude "$work/a.tav" square --off
-expect 0 info "$work/a.tav" --json && has '"label":"square","items":4,"excluded":false'
-expect 1 exclude "$work/a.tav" hexagon
 expect 1 set-comment "$work/missing.tav" text && grep -q "No such file or directory" "$err" &&
   [ ! -e "$work/missing.tav.lock" ] || fail "missing file"
 # Control characters in labels and comments are shown escaped.
@@ -182,17 +166,16 @@ mkdir -p "$work/ctl/"$'tab\there' && cp "$img/circle/00.pgm" "$work/ctl/"$'tab\t
 expect 0 create-from-dir "$work/ctl" "$work/ctl.tav" --size 32x32 && expect 0 set-comment "$work/ctl.tav" $'two\nlines'
 expect 0 ls "$work/ctl.tav" && has 'tab\\there' && [ "$(wc -l <"$out")" = 1 ] || fail "ls escapes"
 expect 0 info "$work/ctl.tav" && has 'comment:     two\\nlines' && has ' tab\\there$' || fail "info escapes"
-expect 0 verify "$work/a.tav"
 
 # --- a vector list made by the example program -------------------------------
 "$example" "$work/v.tav" >/dev/null || fail "example program"
 expect 0 info "$work/v.tav" && has "vector, dimension 2" && has "comment:     fruit measured by two features"
 expect 0 ls "$work/v.tav" && [ "$(wc -l <"$out")" = 4 ] && has $'pear\tvector\[2\]: 0.899999976 0.200000003' || fail "ls vectors"
-expect 0 verify "$work/v.tav"
 expect 0 export "$work/v.tav" "$work/expv"
 [ "$(wc -l <"$work/expv/pear/data.csv")" = 2 ] && grep -q '^000000,0.899999976,0.200000003$' "$work/expv/pear/data.csv" ||
   fail "export of vector data"
 expect 0 exclude "$work/v.tav" apple && expect 0 info "$work/v.tav" --json && has '"label":"apple","items":2,"excluded":true'
+expect 0 verify "$work/v.tav" # an edited list
 
 # --- damaged list files -------------------------------------------------------
 size=$(stat -c %s "$work/a.tav")
@@ -207,7 +190,6 @@ for at in 0 20 40 60 88 92 120 $((size / 3)) $((size - 60)) $((size - 20)); do
   for c in info verify ls; do damaged "$c" "$work/flip.tav"; done
   damaged export "$work/flip.tav" "$work/expflip"
 done
-expect 1 info "$work/images/circle/00.pgm"
 # Labels out of order, labels not distinct, and lost links: loaded, then found.
 perl -0777 -pe 's/circle/zircle/' "$work/a.tav" >"$work/order.tav"
 expect 1 verify "$work/order.tav" && has "labels 0 and 1 are out of order"
@@ -225,7 +207,6 @@ expect 0 export "$work/nolinks.tav" "$work/expnolinks"
 # --- version-1 files ----------------------------------------------------------
 v1=$(cd "$(dirname "$0")/../../fuzz/corpus/korvu1_import" && pwd)
 expect 0 import-korvu "$v1/v1_0_exact" "$work/imported.tav" && has "2 items in 2 labels"
-expect 0 info "$work/imported.tav" && has "image 8x8, 1 plane, u8; window 0,0 8x8, origin 4,4" && has "Imported from Korvu TAV 'plain'."
 expect 0 verify "$work/imported.tav"
 head -c $(($(stat -c %s "$v1/v1_0_exact") - 10)) "$v1/v1_0_exact" >"$work/v1cut.dat"
 expect 1 import-korvu "$work/v1cut.dat" "$work/x.tav" && grep -q "end of file encountered" "$err" || fail "cut v1"

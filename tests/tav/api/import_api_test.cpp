@@ -29,7 +29,7 @@ protected:
         Release();
         list_ = kUntouched;
         const std::string path = dir_.file("list" + std::to_string(++files_) + ".sil");
-        tavtest::WriteFile(path, tavtest::WriteKorvu1(file));
+        tav_test::write_bytes(path, tavtest::WriteKorvu1(file));
         const int32_t status = TavImportFromKorvu(path.c_str(), &list_);
         std::filesystem::remove(path);
         return status;
