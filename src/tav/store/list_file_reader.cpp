@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "tav/frame/error_codes.hpp"
 #include "tav/frame/make_object.hpp"
@@ -149,15 +150,18 @@ void ByteSource::read_scattered(uint64_t position, const iovec* pieces, int coun
 class ListFileReader::Walk {
 public:
     // A window no larger than the file, which always holds a whole header.
-    explicit Walk(const ByteSource& source)
-        : source_(source), window_(std::min<uint64_t>(kWindow, source.size())) {}
+    // With trusting set, items may be taken on trust; their chunk type then
+    // goes to trusted_key (left alone otherwise).
+    Walk(const ByteSource& source, bool trusting, uint64_t& trusted_key)
+        : source_(source), window_(std::min<uint64_t>(kWindow, source.size())), trusting_(trusting),
+          trusted_key_(trusted_key) {}
 
     struct Found {
         std::optional<ChunkSpan> data_type, label_type, creation, modification, references, excluded, image_mask,
             vector_mask, comment;
     };
 
-    void run(std::vector<Item>& items, std::vector<Item>& labels, Found& found) {
+    void run(Items& items, Items& labels, Found& found) {
         // The header: the magic, then the file's name (not looked at).
         if (source_.size() < vxIO::xriff_magic.size())
             throw std::xriff_io_error("file is too short to be a valid xriff file");
@@ -179,6 +183,8 @@ public:
                 throw std::xriff_eof_error();
             record(type, header + 8, length, position, items, labels, found);
             pos = type == kCompositeKey ? position : position + length;
+            if (resume_ != 0)
+                pos = std::exchange(resume_, 0);
         }
     }
 
@@ -214,8 +220,8 @@ private:
     }
 
     // The name points into the window; nothing is read while it is used.
-    void record(uint64_t type, const char* name, uint64_t size, uint64_t position, std::vector<Item>& items,
-                std::vector<Item>& labels, Found& found) {
+    void record(uint64_t type, const char* name, uint64_t size, uint64_t position, Items& items,
+                Items& labels, Found& found) {
         // Composites that end at or before this chunk's header are closed,
         // as the directory closes them.
         const uint64_t header_start = position - vxIO::xriff_header_size;
@@ -265,10 +271,12 @@ private:
             first(found.references, kReferencesName);
             first(found.excluded, kExcludedName);
         } else if (type == kCompositeKey) {
+            bool trust = false;
             if (!data_seen_ && same_name(name, kDataName)) {
                 data_seen_ = data_open_ = true;
                 data_level_ = level;
                 data_end_ = position + size;
+                trust = trusting_ && size != 0 && !labels_open_;
             }
             if (!labels_seen_ && same_name(name, kLabelsName)) {
                 labels_seen_ = labels_open_ = true;
@@ -278,7 +286,35 @@ private:
                 comment_armed_ = true;
             if (size != 0)
                 ends_.push_back(position + size);
+            // Last: it may move the window the name lies in.
+            if (trust)
+                take_items_on_trust(position, size, items);
         }
+    }
+
+    // The composite's payload at position is taken to hold only chunks like
+    // its first: an item chunk with no name, back to back, filling it
+    // exactly. Such chunks change nothing the walk keeps but the items, so
+    // the walk resumes after the composite. Otherwise nothing happens.
+    void take_items_on_trust(uint64_t position, uint64_t size, Items& items) {
+        constexpr uint64_t header_size = vxIO::xriff_header_size;
+        if (size < header_size)
+            return;
+        const char* header = bytes_at(position, header_size);
+        uint64_t type, length;
+        std::memcpy(&type, header, 8);
+        std::memcpy(&length, header + 24, 8);
+        static const Name kNone{};
+        const ChunkKind kind = kind_of(type);
+        if ((kind != KindImage && kind != KindFloats) || !same_name(header + 8, kNone) ||
+            length > size - header_size || size % (header_size + length) != 0)
+            return;
+        const uint64_t count = size / (header_size + length);
+        items.reserve(count);
+        for (uint64_t i = 0; i < count; ++i)
+            items.push_back({position + i * (header_size + length) + header_size, length, kNoLabel, kind});
+        trusted_key_ = type;
+        resume_ = position + size;
     }
 
     const ByteSource& source_;
@@ -290,6 +326,10 @@ private:
     bool comment_armed_ = false;
     std::size_t data_level_ = 0, labels_level_ = 0;
     uint64_t data_end_ = 0;
+    bool trusting_;
+    uint64_t& trusted_key_;
+    // Where the walk goes on after items taken on trust; 0 when it goes on as usual.
+    uint64_t resume_ = 0;
 };
 
 // --- the load's checks ----------------------------------------------------------
@@ -452,25 +492,52 @@ SharedHandle<ITavData> make_stored_data(const vxIO::xriff_fixed_string<8>& type,
     return {};
 }
 
-int32_t ListFileReader::open(const std::string& fs_path) {
+int32_t ListFileReader::open(const std::string& fs_path, bool trusting) {
     try {
         source_.open_file(fs_path);
     } catch (...) {
         return ErrFile;
     }
-    return index();
+    return index(trusting);
 }
 
-int32_t ListFileReader::open_bytes(std::string bytes) {
+int32_t ListFileReader::open_bytes(std::string bytes, bool trusting) {
     source_.open_memory(std::move(bytes));
-    return index();
+    return index(trusting);
 }
 
-int32_t ListFileReader::index() {
+int32_t ListFileReader::reindex() {
+    label_type_ = {};
+    data_type_ = {};
+    form_ = {};
+    Items().swap(items_);
+    labels_.clear();
+    pairs_.clear();
+    mask_ = {};
+    comment_.clear();
+    creation_.reset();
+    modification_.reset();
+    trusted_key_ = 0;
+    return index(false);
+}
+
+void ListFileReader::check_header(const char* header, uint64_t key, uint64_t size) {
+    static_assert(vxIO::xriff_header_size == 32);
+    static const Name kNone{};
+    uint64_t type, length;
+    std::memcpy(&type, header, 8);
+    std::memcpy(&length, header + 24, 8);
+    if (type != key || length != size || !same_name(header + 8, kNone))
+        corrupt();
+}
+
+int32_t ListFileReader::index(bool trusting) {
     Walk::Found found;
-    std::vector<Item> label_chunks;
+    Items label_chunks;
     try {
-        Walk(source_).run(items_, label_chunks, found);
+        // The key is kept even when the walk fails further on: a failure
+        // after items were taken on trust is decided again by reindex().
+        Walk(source_, trusting, trusted_key_).run(items_, label_chunks, found);
     } catch (...) {
         return ErrFile;
     }

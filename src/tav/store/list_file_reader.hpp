@@ -12,6 +12,7 @@
 #include <sys/uio.h>
 
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 
 #include "tav/frame/interfaces.hpp"
 #include "tav/xriff/fixed_string.hpp"
+#include "ztbase/packed_blocks.hpp"
 
 namespace Korvu2::TAV::store {
 
@@ -54,6 +56,48 @@ private:
     uint64_t size_ = 0;
 };
 
+// Memory for an index of many entries: from 1 MiB on, whole blocks of huge
+// pages, so that indexing a large file takes a page fault per 2 MiB instead
+// of one per 4 KiB; below that, ordinary memory.
+template <class T>
+struct IndexAllocator {
+    using value_type = T;
+    static constexpr std::size_t kMapped = std::size_t{1} << 20;
+
+    IndexAllocator() = default;
+    template <class U>
+    IndexAllocator(const IndexAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < kMapped)
+            return static_cast<T*>(::operator new(bytes));
+        uint8_t* block = ZTK::detail::map_huge_block(mapped_size(bytes));
+        if (block == nullptr)
+            throw std::bad_alloc();
+        return reinterpret_cast<T*>(block);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < kMapped)
+            ::operator delete(p);
+        else
+            ::munmap(p, mapped_size(bytes));
+    }
+    template <class U>
+    bool operator==(const IndexAllocator<U>&) const noexcept {
+        return true;
+    }
+
+private:
+    static std::size_t mapped_size(std::size_t bytes) {
+        const std::size_t block = ZTK::detail::kPackedBlockBytes;
+        return (bytes + block - 1) / block * block;
+    }
+};
+
 // How one data item lies in its payload and in a read buffer, derived from
 // the list's data type.
 struct ItemForm {
@@ -86,9 +130,23 @@ public:
     // that cannot be read or is not a sound list file, ErrInvalidOperation
     // for missing type chunks or unknown type enums. After a failure the
     // reader must not be used.
-    int32_t open(const std::string& fs_path);
+    //
+    // With `trusting` set, a data composite whose first child is an item and
+    // whose size is a whole number of chunks of that item's size is taken to
+    // hold only such items, one after another, without reading their
+    // headers: the load then reads each payload window once. Each header is
+    // checked when visit_payloads reads it (a mismatch raises
+    // std::xriff_io_error); a caller that sees any failure of an index taken
+    // on trust must call reindex() for the verdict. Reads of items
+    // (read_range, read_items) need an index not taken on trust.
+    int32_t open(const std::string& fs_path, bool trusting = false);
     // The same from the bytes of a file.
-    int32_t open_bytes(std::string bytes);
+    int32_t open_bytes(std::string bytes, bool trusting = false);
+    // Whether open took the items on trust.
+    bool trusted() const { return trusted_key_ != 0; }
+    // Indexes the same input again, reading every chunk header; 0 or the
+    // load's code, as open.
+    int32_t reindex();
 
     const SharedHandle<Objects::ITavLabelType>& label_type() const { return label_type_; }
     const SharedHandle<Objects::ITavDataType>& data_type() const { return data_type_; }
@@ -127,7 +185,7 @@ public:
     // first + count - 1 in turn, reading neighbouring payloads together.
     template <class Visit>
     void visit_payloads(std::size_t first, std::size_t count, Visit visit) const {
-        visit_runs(source_, items_, first, count, visit);
+        visit_runs(source_, items_, first, count, visit, trusted_key_);
     }
 
 private:
@@ -138,16 +196,20 @@ private:
         uint32_t kind;
     };
     static_assert(sizeof(Item) <= 32, "an open reader holds at most 32 bytes per item");
+    using Items = std::vector<Item, IndexAllocator<Item>>;
 
     // Payloads that follow each other in the file are read together, up to
     // 256 KiB at a time (a larger payload alone): small enough that the
     // payloads are still in the processor's cache when they are visited.
+    // With a header key (items taken on trust) each payload's chunk header
+    // is read with it and must be that type, no name and the payload's size.
     template <class Visit>
-    static void visit_runs(const ByteSource& source, const std::vector<Item>& items, std::size_t first,
-                           std::size_t count, Visit visit);
+    static void visit_runs(const ByteSource& source, const Items& items, std::size_t first,
+                           std::size_t count, Visit visit, uint64_t header_key = 0);
+    static void check_header(const char* header, uint64_t key, uint64_t size);
 
     class Walk;
-    int32_t index();
+    int32_t index(bool trusting);
     void read_links(const std::optional<ChunkSpan>& span);
     void read_excluded(const std::optional<ChunkSpan>& span);
     void read_mask(const std::optional<ChunkSpan>& image, const std::optional<ChunkSpan>& vector);
@@ -159,23 +221,26 @@ private:
     SharedHandle<Objects::ITavLabelType> label_type_;
     SharedHandle<Objects::ITavDataType> data_type_;
     ItemForm form_;
-    std::vector<Item> items_;
+    Items items_;
     std::vector<SharedHandle<Objects::ITavLabel>> labels_;
     std::vector<uint32_t> pairs_;
     SharedHandle<Objects::ITavData> mask_;
     std::string comment_;
     std::optional<SYSTEMTIME> creation_;
     std::optional<SYSTEMTIME> modification_;
+    // The items' chunk type when they were taken on trust; 0 otherwise.
+    uint64_t trusted_key_ = 0;
 };
 
 template <class Visit>
-void ListFileReader::visit_runs(const ByteSource& source, const std::vector<Item>& items, std::size_t first,
-                                std::size_t count, Visit visit) {
+void ListFileReader::visit_runs(const ByteSource& source, const Items& items, std::size_t first,
+                                std::size_t count, Visit visit, uint64_t header_key) {
     constexpr uint64_t kBlock = 1u << 18;
+    const uint64_t header = header_key != 0 ? 32 : 0;
     std::vector<char> block;
     const std::size_t last = first + count;
     while (first < last) {
-        const uint64_t start = items[first].position;
+        const uint64_t start = items[first].position - header;
         std::size_t end = first + 1;
         while (end < last && items[end].position >= items[end - 1].position + items[end - 1].size &&
                items[end].position + items[end].size - start <= kBlock)
@@ -184,8 +249,12 @@ void ListFileReader::visit_runs(const ByteSource& source, const std::vector<Item
         if (block.size() < length)
             block.resize(length);
         source.read_at(start, block.data(), length);
-        for (std::size_t i = first; i < end; ++i)
-            visit(i, block.data() + (items[i].position - start), items[i].size);
+        for (std::size_t i = first; i < end; ++i) {
+            const char* payload = block.data() + (items[i].position - start);
+            if (header_key != 0)
+                check_header(payload - header, header_key, items[i].size);
+            visit(i, payload, items[i].size);
+        }
         first = end;
     }
 }
