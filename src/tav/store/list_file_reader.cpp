@@ -343,14 +343,16 @@ std::vector<char> read_payload(const ByteSource& source, const ChunkSpan& span) 
 }
 
 // The payload as 32-bit words; its size must be a whole number of units of
-// `unit` bytes (4 for a word, 8 for a pair).
-std::vector<uint32_t> read_words(const ByteSource& source, const ChunkSpan& span, uint64_t unit) {
+// `unit` bytes (4 for a word, 8 for a pair). Read straight into the words,
+// each then put in the machine's order where it stands.
+ListFileReader::Words read_words(const ByteSource& source, const ChunkSpan& span, uint64_t unit) {
     if (span.size % unit != 0)
         corrupt();
-    const std::vector<char> bytes = read_payload(source, span);
-    std::vector<uint32_t> words(bytes.size() / 4);
+    ListFileReader::Words words(span.size / 4);
+    source.read_at(span.position, words.data(), span.size);
+    auto* bytes = reinterpret_cast<const uint8_t*>(words.data());
     for (std::size_t i = 0; i < words.size(); ++i)
-        words[i] = type_words::word_at(reinterpret_cast<const uint8_t*>(bytes.data()), i);
+        words[i] = type_words::word_at(bytes, i);
     return words;
 }
 
@@ -601,7 +603,7 @@ int32_t ListFileReader::index(bool trusting) {
 void ListFileReader::read_links(const std::optional<ChunkSpan>& span) {
     if (!span)
         return;
-    std::vector<uint32_t> pairs = read_words(source_, *span, 8);
+    Words pairs = read_words(source_, *span, 8);
     const std::size_t labels = labels_.size(), data = items_.size();
     // Whether each label's items come in data order: then the pairs are
     // what the items' labels say, and need not be kept.

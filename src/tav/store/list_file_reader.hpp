@@ -121,6 +121,7 @@ struct ItemForm {
 class ListFileReader {
 public:
     static constexpr uint32_t kNoLabel = UINT32_MAX;
+    using Words = std::vector<uint32_t, IndexAllocator<uint32_t>>;
 
     ListFileReader() = default;
     ListFileReader(const ListFileReader&) = delete;
@@ -161,7 +162,7 @@ public:
     const std::vector<SharedHandle<Objects::ITavLabel>>& labels() const { return labels_; }
     // The stored pairs (label, data), kept only when some label's data
     // references are not in data order; empty otherwise.
-    const std::vector<uint32_t>& out_of_order_pairs() const { return pairs_; }
+    const Words& out_of_order_pairs() const { return pairs_; }
 
     // Empty when the file has none or it does not fit the data type.
     const SharedHandle<Objects::ITavData>& mask() const { return mask_; }
@@ -223,7 +224,7 @@ private:
     ItemForm form_;
     Items items_;
     std::vector<SharedHandle<Objects::ITavLabel>> labels_;
-    std::vector<uint32_t> pairs_;
+    Words pairs_;
     SharedHandle<Objects::ITavData> mask_;
     std::string comment_;
     std::optional<SYSTEMTIME> creation_;

@@ -26,7 +26,7 @@ namespace {
 // references in the order of the stored pairs, which the reader keeps only
 // when some label's items are not in data order.
 void link(const ListFileReader& reader, CSampleImageListBase& list) {
-    const std::vector<uint32_t>& pairs = reader.out_of_order_pairs();
+    const ListFileReader::Words& pairs = reader.out_of_order_pairs();
     list.LinkItems([&](std::size_t d) { return reader.item_label(d); }, pairs.empty() ? nullptr : pairs.data(),
                    pairs.size() / 2);
 }
