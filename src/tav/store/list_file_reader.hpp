@@ -58,11 +58,16 @@ private:
 
 // Memory for an index of many entries: from 1 MiB on, whole blocks of huge
 // pages, so that indexing a large file takes a page fault per 2 MiB instead
-// of one per 4 KiB; below that, ordinary memory.
+// of one per 4 KiB; below that, ordinary memory (always, where the build
+// checks addresses: it sees overruns only in memory it hands out itself).
 template <class T>
 struct IndexAllocator {
     using value_type = T;
+#if defined(ZT_ADDRESS_CHECKS)
+    static constexpr std::size_t kMapped = SIZE_MAX;
+#else
     static constexpr std::size_t kMapped = std::size_t{1} << 20;
+#endif
 
     IndexAllocator() = default;
     template <class U>
