@@ -23,8 +23,10 @@ std::size_t element_bytes(uint32_t pixel) { return (pixel & 0xFF) <= 8 ? 1 : (pi
 // A stored file's bytes with its times blanked, so that two lists made at
 // different moments compare equal.
 std::string without_times(std::string bytes) {
-    for (auto at = bytes.find("SYSTIME"); at != std::string::npos; at = bytes.find("SYSTIME", at + 1))
-        bytes.replace(at, std::min<std::size_t>(64, bytes.size() - at), std::min<std::size_t>(64, bytes.size() - at), '.');
+    // A time chunk: type, name, size, then the 16 bytes of the time.
+    constexpr std::size_t kChunk = 8 + 16 + 8 + 16;
+    for (auto at = bytes.find("SYSTIME"); at != std::string::npos; at = bytes.find("SYSTIME", at + kChunk))
+        bytes.replace(at, std::min(kChunk, bytes.size() - at), std::min(kChunk, bytes.size() - at), '.');
     return bytes;
 }
 
