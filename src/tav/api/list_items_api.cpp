@@ -85,7 +85,10 @@ void reorder(const uint8_t* from, uint8_t* to, const ItemForm& f) {
     for (std::size_t p = 0; p < f.planes; ++p)
         for (std::size_t i = 0; i < pixels; ++i) {
             const std::size_t planar = (p * pixels + i) * e, interleaved = (i * f.planes + p) * e;
-            ToPlanar ? std::memcpy(to + planar, from + interleaved, e) : std::memcpy(to + interleaved, from + planar, e);
+            if constexpr (ToPlanar)
+                std::memcpy(to + planar, from + interleaved, e);
+            else
+                std::memcpy(to + interleaved, from + planar, e);
         }
 }
 
