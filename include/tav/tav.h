@@ -282,6 +282,9 @@ TAV_API int32_t TavReaderReadItems(TAVREADER reader, const int64_t* indices, int
  * (TAV_E_INCOMPATIBLE); a short buffer (TAV_E_BUFFER_TOO_SMALL).
  */
 TAV_API int32_t TavListReadItems(TAV list, const int64_t* indices, int64_t count, void* buffer, uint64_t bufferSize);
+/* The label index (as TavGetLabel counts) of the same items, -1 for an item
+ * without a label, into labelIndices (count of them). */
+TAV_API int32_t TavListGetItemLabels(TAV list, const int64_t* indices, int64_t count, int32_t* labelIndices);
 TAV_API int32_t TavAddItems(TAV list, const void* buffer, uint64_t bufferSize, int64_t count, const TAVLABEL* labels);
 
 #ifdef __cplusplus

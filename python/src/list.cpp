@@ -163,25 +163,22 @@ std::vector<bool> excluded_flags(TAV handle) {
     return out;
 }
 
-// Finds the label index of items: they link to the list's own label
-// objects, so a label's handle finds its index without comparing values.
+// The label index of every item, read in one call.
 class LabelIndex {
 public:
-    explicit LabelIndex(TAV handle) : handle_(handle) {
-        const int32_t n = label_count(handle);
-        for (int32_t k = 0; k < n; ++k)
-            index_of_.emplace(TavGetLabel(handle, k), k);
+    explicit LabelIndex(TAV handle) : of_(static_cast<std::size_t>(item_count(handle))) {
+        Reports().status(TavListGetItemLabels(handle, nullptr, static_cast<int64_t>(of_.size()), of_.data()),
+                         "TavListGetItemLabels");
     }
     int32_t operator()(int64_t item) const {
-        auto found = index_of_.find(label_of(item_data(handle_, item)));
-        if (found == index_of_.end())
+        const int32_t label = of_[static_cast<std::size_t>(item)];
+        if (label < 0)
             throw std::runtime_error("an item's label is not among the list's labels");
-        return found->second;
+        return label;
     }
 
 private:
-    TAV handle_;
-    std::unordered_map<TAVLABEL, int32_t> index_of_;
+    std::vector<int32_t> of_;
 };
 
 // Copies the data of the selected items to out, back to back, in one call.

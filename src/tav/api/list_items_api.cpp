@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include <tav/tav.h>
@@ -62,6 +63,18 @@ void check_buffer(const void* buffer, uint64_t size, int64_t count, uint64_t ite
         frame::fail(ErrInvalidArgument);
     if (itemSize != 0 && size / itemSize < static_cast<uint64_t>(count))
         frame::fail(ErrBufferTooSmall);
+}
+
+// Items 0 .. count-1, or the count items named by indices, must be items of
+// a list of total.
+void check_items(const int64_t* indices, int64_t count, std::size_t total) {
+    if (count < 0)
+        frame::fail(ErrInvalidArgument);
+    if (indices == nullptr && static_cast<uint64_t>(count) > total)
+        frame::fail(ErrIndexOutOfRange);
+    for (int64_t k = 0; indices != nullptr && k < count; ++k)
+        if (indices[k] < 0 || static_cast<uint64_t>(indices[k]) >= total)
+            frame::fail(ErrIndexOutOfRange);
 }
 
 // Stored forms are little-endian; buffers are in native byte order.
@@ -202,19 +215,30 @@ int32_t TavListReadItems(TAV list, const int64_t* indices, int64_t count, void* 
     return frame::status("TavListReadItems", [&](frame::Call& call) {
         const CSampleImageListBase& source = AsList(call.take<ITav>(list));
         const ItemForm f = form_of(source.DataType());
-        const std::size_t total = source.DataCount();
-        if (count < 0)
-            frame::fail(ErrInvalidArgument);
-        if (indices == nullptr && static_cast<uint64_t>(count) > total)
-            frame::fail(ErrIndexOutOfRange);
-        for (int64_t k = 0; indices != nullptr && k < count; ++k)
-            if (indices[k] < 0 || static_cast<uint64_t>(indices[k]) >= total)
-                frame::fail(ErrIndexOutOfRange);
+        check_items(indices, count, source.DataCount());
         check_buffer(buffer, bufferSize, count, f.size);
         auto* out = static_cast<uint8_t*>(buffer);
         for (int64_t k = 0; k < count; ++k) {
             const auto index = static_cast<std::size_t>(indices != nullptr ? indices[k] : k);
             copy_item(*source.DataAt(index), f, out + static_cast<std::size_t>(k) * f.size);
+        }
+    });
+}
+
+int32_t TavListGetItemLabels(TAV list, const int64_t* indices, int64_t count, int32_t* labelIndices) {
+    return frame::status("TavListGetItemLabels", [&](frame::Call& call) {
+        const CSampleImageListBase& source = AsList(call.take<ITav>(list));
+        check_items(indices, count, source.DataCount());
+        if (count > 0 && labelIndices == nullptr)
+            frame::fail(ErrInvalidArgument);
+        // Items link to the list's own label objects: a label's handle names its index.
+        std::unordered_map<ZTHANDLE, int32_t> index_of;
+        for (std::size_t l = 0; l < source.LabelCount(); ++l)
+            index_of.emplace(source.LabelAt(l).handle(), static_cast<int32_t>(l));
+        for (int64_t k = 0; k < count; ++k) {
+            const auto index = static_cast<std::size_t>(indices != nullptr ? indices[k] : k);
+            const auto found = index_of.find(source.DataAt(index)->LabelLink().handle());
+            labelIndices[k] = found != index_of.end() ? found->second : -1;
         }
     });
 }

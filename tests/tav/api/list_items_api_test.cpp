@@ -1,5 +1,5 @@
-// TavAddItems gives the list a loop of TavAddItem gives, TavListReadItems the
-// reader's buffer, and a refused call changes nothing.
+// TavAddItems gives the list a loop of TavAddItem gives, TavListReadItems and
+// TavListGetItemLabels what the reader gives, and a refused call changes nothing.
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -77,6 +77,12 @@ TEST(TavListItems, AddItemsMakesTheListALoopOfAddItemMakesAndReadsBackAsTheReade
         }
         ASSERT_EQ(TavListReadItems(loaded, nullptr, count, all.data(), all.size()), 0);
         EXPECT_EQ(all, buffer);
+        std::vector<int32_t> fromReader(count), fromList(count);
+        ASSERT_EQ(TavReaderGetItemLabels(reader, 0, count, fromReader.data()), 0);
+        for (TAV list : {bulk.list, loaded}) {
+            ASSERT_EQ(TavListGetItemLabels(list, nullptr, count, fromList.data()), 0);
+            EXPECT_EQ(fromList, fromReader);
+        }
     }
 }
 
