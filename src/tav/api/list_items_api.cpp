@@ -254,18 +254,19 @@ int32_t TavAddItems(TAV list, const void* buffer, uint64_t bufferSize, int64_t c
             frame::fail(ErrInvalidArgument);
         const ItemForm f = form_of(target.DataType());
         check_buffer(buffer, bufferSize, count, f.size);
-        // Every label is checked before anything is made; the caller's
-        // references keep them alive for the call.
+        // Every label is checked, each handle once, before anything is made;
+        // the caller's references keep them alive for the call.
         std::vector<const ITavLabel*> itemLabels(static_cast<std::size_t>(count));
+        std::unordered_map<ZTHANDLE, const ITavLabel*> checked;
         for (std::size_t i = 0; i < itemLabels.size(); ++i) {
-            if (i > 0 && labels[i] == labels[i - 1]) {
-                itemLabels[i] = itemLabels[i - 1];
-                continue;
+            auto [at, added] = checked.try_emplace(labels[i], nullptr);
+            if (added) {
+                const ITavLabel& label = call.peek<ITavLabel>(labels[i]);
+                if (!label.VerifyCompatibility(target.LabelType()))
+                    frame::fail(ErrIncompatible);
+                at->second = &label;
             }
-            const ITavLabel& label = call.peek<ITavLabel>(labels[i]);
-            if (!label.VerifyCompatibility(target.LabelType()))
-                frame::fail(ErrIncompatible);
-            itemLabels[i] = &label;
+            itemLabels[i] = at->second;
         }
         std::vector<SharedHandle<ITavData>> items = make_items(static_cast<const uint8_t*>(buffer), count, f);
 
