@@ -260,6 +260,33 @@ TAV_API int32_t TavReaderReadRange(TAVREADER reader, int64_t first, int64_t coun
 TAV_API int32_t TavReaderReadItems(TAVREADER reader, const int64_t* indices, int64_t count, void* buffer,
                                    uint64_t bufferSize);
 
+/* --- extension: many items of a list at once -----------------------------
+ * Items move between a list and a caller's buffer in the reader's layout
+ * above (an image item's height x width x planes samples, interleaved, in the
+ * list's pixel type; a vector item's dimension floats), back to back.
+ *
+ * TavListReadItems copies items 0 .. count-1, or the count items named by
+ * indices (any order, repeats allowed), into buffer (bufferSize >= count x
+ * the item size). A loaded image item whose image has not been made is read
+ * from its stored form and stays unmade. An index outside the list gives
+ * TAV_E_INDEX_OUT_OF_RANGE, with nothing copied.
+ *
+ * TavAddItems adds count items made from buffer, item i with labels[i] (a
+ * handle may repeat). The list afterwards is the one count TavAddItem calls
+ * would give, each with the data TavCreateImageData (of an image of the data
+ * type's size, planes and pixel type) or TavCreateVectorData makes from that
+ * item's samples. Everything is checked before the list changes: all items
+ * are added or none. Refused: a bad list or label handle, null buffer or
+ * labels, a negative count (TAV_E_INVALID_ARGUMENT); a label that does not
+ * fit the label type, or image samples outside a narrow pixel type's range
+ * (TAV_E_INCOMPATIBLE); a short buffer (TAV_E_BUFFER_TOO_SMALL).
+ */
+TAV_API int32_t TavListReadItems(TAV list, const int64_t* indices, int64_t count, void* buffer, uint64_t bufferSize);
+/* The label index (as TavGetLabel counts) of the same items, -1 for an item
+ * without a label, into labelIndices (count of them). */
+TAV_API int32_t TavListGetItemLabels(TAV list, const int64_t* indices, int64_t count, int32_t* labelIndices);
+TAV_API int32_t TavAddItems(TAV list, const void* buffer, uint64_t bufferSize, int64_t count, const TAVLABEL* labels);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -183,7 +183,7 @@ void read_data(TAVDATA data, const DataKind& kind, std::byte* out) {
         throw std::runtime_error("an item's vector does not fit the list's data type");
 }
 
-StackedData::StackedData(const py::handle& values, const DataKind& kind) : kind_(kind) {
+StackedData::StackedData(const py::handle& values, const DataKind& kind) {
     std::vector<py::ssize_t> shape = item_shape(kind);
     const bool image = std::holds_alternative<ImageType>(kind);
     array_ = image ? py::array::ensure(values, py::array::c_style)
@@ -205,33 +205,6 @@ StackedData::StackedData(const py::handle& values, const DataKind& kind) : kind_
                                array_text(array_));
     }
     count_ = static_cast<std::size_t>(given);
-    const std::size_t bytes = static_cast<std::size_t>(array_.itemsize()) * static_cast<std::size_t>(array_.size());
-    const std::size_t row = count_ ? bytes / count_ : 1;
-    if (image) // blocks of about 256 KiB (they stay in the cache), of fewer than 2^31 lines
-        rows_per_block_ = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(row, 1), 1,
-                                                  INT32_MAX / std::get<ImageType>(kind).height);
-}
-
-Owned StackedData::next() {
-    Reports reports;
-    const std::size_t i = next_++;
-    auto* base = static_cast<const std::byte*>(array_.data());
-    if (auto* vector = std::get_if<VectorType>(&kind_)) {
-        const auto* row = reinterpret_cast<const float*>(base) + i * static_cast<std::size_t>(vector->dimension);
-        return Owned(reports.handle(TavCreateVectorData(row, vector->dimension), "TavCreateVectorData"));
-    }
-    const auto& t = std::get<ImageType>(kind_);
-    const std::size_t k = i % rows_per_block_;
-    if (k == 0) {
-        // One image holds the next rows stacked vertically; each item is cut from it.
-        ImageType block = t;
-        block.height = static_cast<int32_t>(std::min(rows_per_block_, count_ - i) * t.height);
-        block_.reset(reports.handle(ZtImageCreate(t.width, block.height, t.planes, t.pixel), "ZtImageCreate"));
-        const std::size_t row = static_cast<std::size_t>(array_.itemsize()) * t.width * t.height * t.planes;
-        move_pixels<true>(*image_interface(block_.get()), block, const_cast<std::byte*>(base) + i * row);
-    }
-    return Owned(reports.handle(TavCreateImageData(block_.get(), 0, static_cast<int32_t>(k) * t.height, t.width, t.height),
-                                "TavCreateImageData"));
 }
 
 Which parse_which(const py::handle& which) {

@@ -60,14 +60,13 @@ class StackedData {
 public:
     StackedData(const py::handle& values, const DataKind& kind); // needs the GIL
     std::size_t size() const { return count_; }
-    // The data object of row i (rows are asked for in order).
-    Owned next();
+    // The rows back to back, in the layout of TavAddItems.
+    const void* data() const { return array_.data(); }
+    uint64_t bytes() const { return static_cast<uint64_t>(array_.nbytes()); }
 
 private:
     py::array array_;
-    DataKind kind_;
-    std::size_t count_ = 0, next_ = 0, rows_per_block_ = 1;
-    Owned block_; // the image the current rows are cut from
+    std::size_t count_ = 0;
 };
 // A float32 copy of a 1-D sequence of numbers.
 std::vector<float> float_vector(const py::handle& values, const char* what);

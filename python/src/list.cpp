@@ -163,35 +163,37 @@ std::vector<bool> excluded_flags(TAV handle) {
     return out;
 }
 
-// Finds the label index of items: they link to the list's own label
-// objects, so a label's handle finds its index without comparing values.
+// The label index of every item, read in one call.
 class LabelIndex {
 public:
-    explicit LabelIndex(TAV handle) : handle_(handle) {
-        const int32_t n = label_count(handle);
-        for (int32_t k = 0; k < n; ++k)
-            index_of_.emplace(TavGetLabel(handle, k), k);
+    explicit LabelIndex(TAV handle) : of_(static_cast<std::size_t>(item_count(handle))) {
+        Reports().status(TavListGetItemLabels(handle, nullptr, static_cast<int64_t>(of_.size()), of_.data()),
+                         "TavListGetItemLabels");
     }
     int32_t operator()(int64_t item) const {
-        auto found = index_of_.find(label_of(item_data(handle_, item)));
-        if (found == index_of_.end())
+        const int32_t label = of_[static_cast<std::size_t>(item)];
+        if (label < 0)
             throw std::runtime_error("an item's label is not among the list's labels");
-        return found->second;
+        return label;
     }
 
 private:
-    TAV handle_;
-    std::unordered_map<TAVLABEL, int32_t> index_of_;
+    std::vector<int32_t> of_;
 };
 
-// Copies the data of the selected items to out, back to back. (Two threads
-// do not help: each item costs a few library calls that share one lock.)
+// Copies the data of the selected items to out, back to back, in one call.
 void fill_items(TAV handle, const DataKind& kind, const Selection& s, std::byte* out) {
     std::size_t step = pixel_bytes(item_word(kind));
     for (auto extent : item_shape(kind))
         step *= static_cast<std::size_t>(extent);
-    for (int64_t k = 0; k < s.size(); ++k)
-        read_data(item_data(handle, s.at(k)), kind, out + static_cast<std::size_t>(k) * step);
+    const auto count = s.size();
+    std::vector<int64_t> range;
+    if (!s.listed && s.first != 0)
+        for (int64_t k = 0; k < count; ++k)
+            range.push_back(s.first + k);
+    const int64_t* indices = s.listed ? s.indices.data() : range.empty() ? nullptr : range.data();
+    Reports().status(TavListReadItems(handle, indices, count, out, static_cast<uint64_t>(count) * step),
+                     "TavListReadItems");
 }
 
 // The selected items' data and/or targets, read under one lock.
@@ -240,9 +242,11 @@ py::object get_item(const List& list, const py::object& key) {
     py::array values = new_items(list.data(), 1, false);
     auto* out = static_cast<std::byte*>(values.mutable_data());
     LabelValue label = list.read([&](TAV handle) {
-        TAVDATA item = item_data(handle, position(index, item_count(handle)));
-        read_data(item, list.data(), out);
-        return read_label(label_of(item), list.labels());
+        const int32_t at = position(index, item_count(handle));
+        Selection one;
+        one.first = at, one.count = 1;
+        fill_items(handle, list.data(), one, out);
+        return read_label(label_of(item_data(handle, at)), list.labels());
     });
     return py::make_tuple(std::move(values), to_python(label));
 }
@@ -335,19 +339,13 @@ RowLabels row_labels(const LabelKind& kind, const py::handle& labels, std::size_
 void extend(List& list, const py::object& data, const py::object& labels) {
     StackedData rows(data, list.data());
     RowLabels names = row_labels(list.labels(), labels, rows.size());
+    std::vector<TAVLABEL> row_label(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        row_label[i] = names.distinct[names.row[i]].get();
+    // All rows or none: the library checks everything before it adds.
     list.change([&](TAV h) {
-        const int32_t before = item_count(h);
-        try {
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                Owned item = rows.next();
-                Reports().status(TavAddItem(h, item.get(), names.distinct[names.row[i]].get()), "TavAddItem");
-            }
-        } catch (...) {
-            // All or nothing: the rows added so far go again.
-            for (int32_t n = item_count(h); n > before; --n)
-                TavDeleteData(h, n - 1);
-            throw;
-        }
+        Reports().status(TavAddItems(h, rows.data(), rows.bytes(), static_cast<int64_t>(rows.size()), row_label.data()),
+                         "TavAddItems");
     });
 }
 

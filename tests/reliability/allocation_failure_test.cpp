@@ -114,6 +114,12 @@ const std::vector<Case>& Cases() {
          [](const Inputs&, TAV* out) { return TavImportFromKorvu(kKorvu1File, out); }},
         {"TavAddItem", {}, 0,
          [](const Inputs& in, TAV*) { return TavAddItem(in.source, in.data, in.label); }},
+        {"TavAddItems", {}, 0,
+         [](const Inputs& in, TAV*) {
+             const uint8_t pixels[3 * 16] = {1, 2, 3};
+             const TAVLABEL labels[] = {in.label, TavGetLabel(in.source, 0), in.label};
+             return TavAddItems(in.source, pixels, sizeof pixels, 3, labels);
+         }},
         // A type or label that cannot be made is "incompatible", after the
         // creating function's own report of the lack of memory.
         {"TavTransformLabelList", {TAV_E_FAILURE, TAV_E_INCOMPATIBLE}, 0,
@@ -175,7 +181,8 @@ TEST_P(AllocationFailure, FailsCleanlyAtEveryAllocation) {
             EXPECT_EQ(read_bytes(in.target), before);
         }
         // Only a successful add or change changes the list.
-        const bool added = rc == 0 && (std::string(c.function) == "TavAddItem" || std::string(c.function) == "TavChangeStringLabel");
+        const bool added = rc == 0 && (std::string(c.function).starts_with("TavAddItem") ||
+                                        std::string(c.function) == "TavChangeStringLabel");
         EXPECT_TRUE(added || stored_bytes(source, dir.file("check.tav")) == before);
         ZtRelease(source);
         if (!reached) {

@@ -144,7 +144,12 @@ std::vector<LabelEntry> CSampleImageListBase::Sorted(SharedHandle<ITavLabel> ext
 bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label) {
     if (!label.VerifyCompatibility(*label_type_) || !data.VerifyCompatibility(*data_type_))
         return false;
+    AddMadeItem(data.Clone(), label);
+    Touch();
+    return true;
+}
 
+void CSampleImageListBase::AddMadeItem(SharedHandle<ITavData> item, const ITavLabel& label) {
     // Everything that can fail happens before the list changes.
     std::optional<std::size_t> match;
     std::optional<std::size_t> insertAt; // set when a new label can be placed without sorting
@@ -170,7 +175,6 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
     ITavLabel& target = match ? *labels_[*match].label : *newLabel;
     const ZTHANDLE targetHandle = match ? labels_[*match].label.handle() : newLabel.handle();
 
-    SharedHandle<ITavData> item = data.Clone();
     ITavData& itemObject = *item;
     LinkHandle<ITavLabel> labelLink(targetHandle);
     LinkHandle<ITavData> dataLink(item.handle());
@@ -196,8 +200,6 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
 
     itemObject.SetLabelLink(std::move(labelLink));
     target.DataReferences().push_back(std::move(dataLink));
-    Touch();
-    return true;
 }
 
 std::optional<std::size_t> CSampleImageListBase::LocateOwnLabel(const ITavLabel& label) const {

@@ -75,6 +75,10 @@ public:
     // links them and touches the list. False, with nothing changed, when the
     // label does not fit the label type or the data the data type.
     bool AddItem(const ITavData& data, const ITavLabel& label);
+    // Adds item itself (not a clone) with label, as AddItem would add a
+    // clone of it, but without touching the list. The caller has checked
+    // that both fit the list's types.
+    void AddMadeItem(SharedHandle<ITavData> item, const ITavLabel& label);
     // Removes data item index (below DataCount()), and its label if that was
     // the label's last item.
     void DeleteData(std::size_t index);

@@ -39,6 +39,12 @@ public:
     ZTIMAGE Image() const { return image().handle(); }
     ZTK::IZtImage& ImageInterface() const { return *image().get(); }
 
+    // The stored form while it holds the image's pixels (no image made, or
+    // one made over it); empty otherwise.
+    StoredPayload StoredForm() const {
+        return StoredIsCurrent() ? StoredPayload{stored(), stored_bytes_} : StoredPayload{};
+    }
+
     // Serialises the image into this thread's prepare buffer, or lends the
     // stored form while it is current; raises std::runtime_error("Image
     // Streaming failed") when the library cannot.
