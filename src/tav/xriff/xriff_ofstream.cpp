@@ -1,31 +1,281 @@
 #include "tav/xriff/xriff_ofstream.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <condition_variable>
 #include <cstring>
-#include <limits>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace vxIO {
 
+namespace detail {
+
 namespace {
-constexpr uint64_t small_write_limit = 32 * 1024;
-constexpr uint64_t small_write_piece = 1000;
+
+constexpr std::size_t block_size = 2u << 20;
+// One block being filled, the others written or waiting: the caller runs at
+// most this far ahead of the device.
+constexpr std::size_t block_count = 3;
+
+[[noreturn]] void write_failed() { throw std::xriff_io_error("write failed"); }
+
+bool write_all(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace
 
+// The bytes of one open file on their way to the system: the caller fills a
+// block, the writing thread writes the filled ones in order and hands them
+// back. Without a thread (none could be made) the caller writes each block
+// itself. A file smaller than one block is written by close alone.
+class output_sink {
+public:
+    // The lists of blocks never grow past their room, so the writing thread
+    // allocates nothing.
+    explicit output_sink(int fd) : fd_(fd) {
+        queue_.reserve(block_count);
+        free_.reserve(block_count);
+    }
+    ~output_sink() {
+        {
+            // Closed without finish: nothing more is worth writing.
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+        }
+        stop();
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    output_sink(const output_sink&) = delete;
+    output_sink& operator=(const output_sink&) = delete;
+
+    void set_writeback_every(uint64_t every) { writeback_every_ = every; }
+
+    void put(const char* bytes, uint64_t size) {
+        while (size > 0) {
+            if (current_ == nullptr)
+                current_ = take_block();
+            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(size, block_size - current_->used));
+            std::memcpy(current_->bytes.get() + current_->used, bytes, n);
+            current_->used += n;
+            bytes += n;
+            size -= n;
+            if (current_->used == block_size)
+                pass_on();
+        }
+    }
+
+    // Sets 8 bytes at `position`, behind the end of what was put so far:
+    // in the block being filled, or after all the writing when they have
+    // been passed on already.
+    void patch(uint64_t position, uint64_t value) {
+        if (current_ != nullptr && position >= current_offset_) {
+            std::memcpy(current_->bytes.get() + (position - current_offset_), &value, sizeof value);
+            return;
+        }
+        patches_.emplace_back(position, value);
+    }
+
+    // Writes what is left, then the patches, and closes the file; throws
+    // "write failed" when any of it failed.
+    void finish() {
+        bool ok = true;
+        try {
+            if (current_ != nullptr && current_->used > 0)
+                pass_on();
+        } catch (const std::xriff_io_error&) {
+            ok = false;
+        }
+        stop();
+        ok = ok && !failed_;
+        for (const auto& [position, value] : patches_) {
+            if (!ok)
+                break;
+            ssize_t n;
+            do
+                n = ::pwrite(fd_, &value, sizeof value, static_cast<off_t>(position));
+            while (n < 0 && errno == EINTR);
+            ok = n == static_cast<ssize_t>(sizeof value);
+        }
+        const int fd = std::exchange(fd_, -1);
+        // Linux releases the descriptor even when close reports EINTR.
+        if (::close(fd) != 0 && errno != EINTR)
+            ok = false;
+        if (!ok)
+            write_failed();
+    }
+
+private:
+    struct block {
+        // Aligned and advised for huge pages: a fresh block costs one page
+        // fault instead of 512.
+        block() : bytes(static_cast<char*>(std::aligned_alloc(block_size, block_size))) {
+            if (!bytes)
+                throw std::bad_alloc();
+            (void)::madvise(bytes.get(), block_size, MADV_HUGEPAGE);
+        }
+        struct release {
+            void operator()(char* p) const { std::free(p); }
+        };
+        std::unique_ptr<char[], release> bytes;
+        std::size_t used = 0;
+    };
+
+    block* take_block() {
+        if (alone_) {
+            // Writing alone: the one block is free again.
+            blocks_.front()->used = 0;
+            return blocks_.front().get();
+        }
+        std::unique_lock lock(mutex_);
+        if (free_.empty() && blocks_.size() < block_count) {
+            blocks_.push_back(std::make_unique<block>());
+            return blocks_.back().get();
+        }
+        changed_.wait(lock, [this] { return !free_.empty(); });
+        // A failure of the writing thread shows in the first write that
+        // waits for it.
+        if (failed_)
+            write_failed();
+        block* b = free_.back();
+        free_.pop_back();
+        b->used = 0;
+        return b;
+    }
+
+    void pass_on() {
+        block* const b = std::exchange(current_, nullptr);
+        current_offset_ += b->used;
+        if (!thread_.joinable() && !alone_) {
+            try {
+                thread_ = std::thread([this] { write_blocks(); });
+            } catch (...) {
+                // No thread (no memory for one): the caller writes.
+                alone_ = true;
+            }
+        }
+        if (alone_) {
+            if (!failed_ && !write_all(fd_, b->bytes.get(), b->used))
+                failed_ = true;
+            if (failed_)
+                write_failed();
+            written(b->used);
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    void write_blocks() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+            if (queue_.empty())
+                return;
+            block* b = queue_.front();
+            queue_.erase(queue_.begin());
+            const bool skip = failed_;
+            lock.unlock();
+            const bool ok = skip || write_all(fd_, b->bytes.get(), b->used);
+            if (ok && !skip)
+                written(b->used);
+            lock.lock();
+            if (!ok)
+                failed_ = true;
+            free_.push_back(b);
+            changed_.notify_all();
+        }
+    }
+
+    void written(uint64_t size) {
+        written_ += size;
+        const uint64_t every = writeback_every_.load(std::memory_order_relaxed);
+        if (every != 0 && written_ >= next_writeback_) {
+            next_writeback_ = written_ + every;
+            // Advisory: a failure here shows again in the flush that must follow.
+            (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        }
+    }
+
+    void stop() {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    int fd_;
+    std::atomic<uint64_t> writeback_every_{0};
+    std::vector<std::unique_ptr<block>> blocks_;
+    block* current_ = nullptr;
+    uint64_t current_offset_ = 0; // of the first byte of current_
+    std::vector<std::pair<uint64_t, uint64_t>> patches_;
+    bool alone_ = false;
+
+    // Shared with the writing thread.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<block*> queue_; // the first is written first
+    std::vector<block*> free_;
+    bool failed_ = false;
+    bool stopping_ = false;
+    uint64_t written_ = 0; // by the writing thread, or by the caller when alone
+    uint64_t next_writeback_ = 0;
+    std::thread thread_;
+};
+
+} // namespace detail
+
 template <int V>
-basic_xriff_ofstream<V>::~basic_xriff_ofstream() {
-    if (this->file_.is_open())
-        this->file_.close();
-}
+basic_xriff_ofstream<V>::basic_xriff_ofstream() = default;
+
+template <int V>
+basic_xriff_ofstream<V>::~basic_xriff_ofstream() = default;
 
 template <int V>
 void basic_xriff_ofstream<V>::open(const std::filesystem::path& path, const xriff_fixed_string<16>& file_name) {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
-    if (this->file_.is_open())
+    if (sink_)
         throw std::xriff_error("operation not permitted while file is open");
-    this->file_.clear();
-    this->file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!this->file_.is_open())
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
         throw std::xriff_io_error("file open error");
+    try {
+        sink_ = std::make_unique<detail::output_sink>(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    sink_->set_writeback_every(writeback_every_);
     pending_ = {};
     composites_.clear();
     pos_ = 0;
@@ -37,14 +287,19 @@ void basic_xriff_ofstream<V>::open(const std::filesystem::path& path, const xrif
 template <int V>
 void basic_xriff_ofstream<V>::close() {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
-    if (!this->file_.is_open())
+    if (!sink_)
         throw std::xriff_error("file not open");
     composites_.clear();
-    // close() flushes; a failed flush or close, or an earlier failed write,
-    // leaves the fail state set.
-    this->file_.close();
-    if (this->file_.fail())
-        throw std::xriff_io_error("write failed");
+    const std::unique_ptr<detail::output_sink> sink = std::move(sink_);
+    sink->finish();
+}
+
+template <int V>
+void basic_xriff_ofstream<V>::set_writeback_every(uint64_t every) {
+    typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
+    writeback_every_ = every;
+    if (sink_)
+        sink_->set_writeback_every(every);
 }
 
 template <int V>
@@ -63,7 +318,7 @@ xriff_fixed_string<16> basic_xriff_ofstream<V>::take_name(const xriff_fixed_stri
 
 template <int V>
 void basic_xriff_ofstream<V>::require_open() const {
-    if (!this->file_.is_open())
+    if (!sink_)
         throw std::xriff_error("file not open");
 }
 
@@ -71,20 +326,7 @@ template <int V>
 void basic_xriff_ofstream<V>::write(const void* data, uint64_t size) {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
     require_open();
-    if (size > static_cast<uint64_t>(std::numeric_limits<std::streamsize>::max()))
-        throw std::xriff_io_error("write failed");
-    // The file buffer passes any write of 1 KiB or more straight to the
-    // system; payloads below the buffer's size go in smaller pieces, so that
-    // many chunks of a few KiB cost one system call per buffer, not one each.
-    const char* bytes = static_cast<const char*>(data);
-    const uint64_t piece = size < small_write_limit ? small_write_piece : size;
-    for (uint64_t done = 0; done < size;) {
-        const uint64_t n = std::min(piece, size - done);
-        this->file_.write(bytes + done, static_cast<std::streamsize>(n));
-        if (!this->file_)
-            throw std::xriff_io_error("write failed");
-        done += n;
-    }
+    sink_->put(static_cast<const char*>(data), size);
     pos_ += size;
     if (progress_observer_ && pos_ >= next_progress_) {
         next_progress_ = pos_ + progress_every_;
@@ -173,12 +415,7 @@ void basic_xriff_ofstream<V>::close_composite() {
     composites_.pop_back();
     const uint64_t end = pos_;
     const uint64_t size = end - record.payload_position;
-    // The only seeks of the writer: back to the size field and forth again.
-    this->file_.seekp(static_cast<std::streamoff>(record.size_position));
-    this->file_.write(reinterpret_cast<const char*>(&size), 8);
-    this->file_.seekp(static_cast<std::streamoff>(end));
-    if (!this->file_)
-        throw std::xriff_io_error("write failed");
+    sink_->patch(record.size_position, size);
 }
 
 template class basic_xriff_ofstream<1>;

@@ -1,10 +1,13 @@
 #pragma once
 // The xriff writer: a file header, then chunks appended one after another.
 // Composites are opened with a placeholder size that close_composite patches.
+// The bytes are gathered in large blocks that a thread of the writer passes
+// to the system while the caller goes on serialising the next ones.
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -16,18 +19,24 @@
 
 namespace vxIO {
 
+namespace detail {
+class output_sink;
+} // namespace detail
+
 template <int V>
 class basic_xriff_ofstream : public basic_xriff_fstream<V> {
 public:
-    basic_xriff_ofstream() = default;
+    basic_xriff_ofstream();
     // Closes an open file; a failure is not reported here, call close() for that.
     ~basic_xriff_ofstream() override;
 
     // Creates or truncates the file and writes the magic and the file name.
     void open(const std::filesystem::path& path, const xriff_fixed_string<16>& file_name);
-    bool is_open() const { return this->file_.is_open(); }
+    bool is_open() const { return sink_ != nullptr; }
     // Flushes and closes the file. Throws std::xriff_io_error "write failed" when
     // any write, the final flush or the close failed; the file is closed anyway.
+    // A write that fails in the writing thread is reported by the next write
+    // that waits for it, or at the latest here.
     void close();
 
     // The name used by the next header whose own name is all zero.
@@ -51,6 +60,10 @@ public:
     uint64_t tell() const { return pos_; }
     // Calls `observer` each time another `every` bytes have been written.
     void set_progress_observer(uint64_t every, std::function<void()> observer);
+    // Has the system start writing the file to the device each time another
+    // `every` bytes have been passed to it, so that a final flush of the file
+    // waits for less. Done by the writing thread; 0 (the default) never.
+    void set_writeback_every(uint64_t every);
 
 private:
     struct composite_record {
@@ -67,6 +80,8 @@ private:
     uint64_t progress_every_ = 0;
     uint64_t next_progress_ = 0;
     std::function<void()> progress_observer_;
+    uint64_t writeback_every_ = 0;
+    std::unique_ptr<detail::output_sink> sink_;
 };
 
 // Manipulator: `stream << set_chunk_name("TavData")` sets the pending name.

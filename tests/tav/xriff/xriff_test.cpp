@@ -136,12 +136,12 @@ TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     small.write_text({}, "small");
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { small.close(); }), "write failed");
     EXPECT_FALSE(small.is_open());
-    // A payload larger than the buffer fails in the write itself; the object
-    // is cleared all the same.
+    // A payload larger than all the blocks in flight waits for the failed
+    // ones and fails in the write itself; the object is cleared all the same.
     xriff_ofstream w;
     w.open("/dev/full", "x");
     counting_object big;
-    big.payload.assign(1 << 20, 'z');
+    big.payload.assign(8 << 20, 'z');
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { w.write_object(big); }), "write failed");
     EXPECT_EQ(big.prepared, 1);
     EXPECT_EQ(big.cleared, 1);
