@@ -25,6 +25,7 @@ constexpr std::size_t block_size = 2u << 20;
 // One block being filled, the others written or waiting: the caller runs at
 // most this far ahead of the device.
 constexpr std::size_t block_count = 3;
+static_assert(direct_write_limit + xriff_header_size <= block_size);
 
 [[noreturn]] void write_failed() { throw std::xriff_io_error("write failed"); }
 
@@ -82,6 +83,21 @@ public:
             if (current_->used == block_size)
                 pass_on();
         }
+    }
+
+    // Contiguous room for `size` bytes (at most a block) in the block being
+    // filled, or in a fresh one; commit() keeps what was written there.
+    char* reserve(uint64_t size) {
+        if (current_ != nullptr && block_size - current_->used < size)
+            pass_on();
+        if (current_ == nullptr)
+            current_ = take_block();
+        return current_->bytes.get() + current_->used;
+    }
+    void commit(uint64_t size) {
+        current_->used += static_cast<std::size_t>(size);
+        if (current_->used == block_size)
+            pass_on();
     }
 
     // Sets 8 bytes at `position`, behind the end of what was put so far:
@@ -326,7 +342,17 @@ template <int V>
 void basic_xriff_ofstream<V>::write(const void* data, uint64_t size) {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
     require_open();
+    put(data, size);
+}
+
+template <int V>
+void basic_xriff_ofstream<V>::put(const void* data, uint64_t size) {
     sink_->put(static_cast<const char*>(data), size);
+    advance(size);
+}
+
+template <int V>
+void basic_xriff_ofstream<V>::advance(uint64_t size) {
     pos_ += size;
     if (progress_observer_ && pos_ >= next_progress_) {
         next_progress_ = pos_ + progress_every_;
@@ -343,13 +369,11 @@ void basic_xriff_ofstream<V>::set_progress_observer(uint64_t every, std::functio
 }
 
 template <int V>
-void basic_xriff_ofstream<V>::write_header(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name,
-                                           uint64_t size) {
-    char header[xriff_header_size];
+void basic_xriff_ofstream<V>::write_header(char* header, const xriff_fixed_string<8>& type,
+                                           const xriff_fixed_string<16>& name, uint64_t size) {
     std::memcpy(header, type.data(), 8);
     std::memcpy(header + 8, name.data(), 16);
     std::memcpy(header + 24, &size, 8);
-    write(header, sizeof header);
 }
 
 template <int V>
@@ -357,10 +381,18 @@ void basic_xriff_ofstream<V>::write_chunk(const xriff_fixed_string<8>& type, con
                                           const void* data, uint64_t size) {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
     require_open();
+    put_chunk(type, take_name(name), data, size);
+}
+
+template <int V>
+void basic_xriff_ofstream<V>::put_chunk(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name,
+                                        const void* data, uint64_t size) {
     if (size != 0 && data == nullptr)
         throw std::xriff_error("chunk data missing");
-    write_header(type, take_name(name), size);
-    write(data, size);
+    char header[xriff_header_size];
+    write_header(header, type, name, size);
+    put(header, sizeof header);
+    put(data, size);
 }
 
 template <int V>
@@ -378,9 +410,21 @@ void basic_xriff_ofstream<V>::write_object(ixriff_streamable& object) {
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
     require_open();
     const xriff_fixed_string<16> name = take_name(object.chunk_name());
+    // An object that writes its payload where it is to go is spared the
+    // copy: header and payload are placed together, and only kept when the
+    // payload was written.
+    const uint64_t direct = object.direct_payload_size();
+    if (direct != 0 && direct <= detail::direct_write_limit) {
+        char* room = sink_->reserve(xriff_header_size + direct);
+        object.write_payload(room + xriff_header_size, direct);
+        write_header(room, object.chunk_type(), name, direct);
+        sink_->commit(xriff_header_size + direct);
+        advance(xriff_header_size + direct);
+        return;
+    }
     try {
         object.prepare();
-        write_chunk(object.chunk_type(), name, object.chunk_data(), object.chunk_size());
+        put_chunk(object.chunk_type(), name, object.chunk_data(), object.chunk_size());
     } catch (...) {
         try {
             object.clear();
@@ -397,12 +441,12 @@ void basic_xriff_ofstream<V>::open_composite(const xriff_fixed_string<16>& name)
     typename basic_xriff_fstream<V>::lock_t lock(this->write_lock_);
     require_open();
     const xriff_fixed_string<16> resolved = take_name(name);
-    write(xriff_type::composite.data(), 8);
-    write(resolved.data(), 16);
+    put(xriff_type::composite.data(), 8);
+    put(resolved.data(), 16);
     const uint64_t size_position = pos_;
     composites_.push_back({size_position, size_position + 8});
     const uint64_t placeholder = 0;
-    write(&placeholder, 8);
+    put(&placeholder, 8);
 }
 
 template <int V>

@@ -21,6 +21,8 @@ namespace vxIO {
 
 namespace detail {
 class output_sink;
+// The largest payload an object may write straight into the writer's memory.
+inline constexpr uint64_t direct_write_limit = 1u << 20;
 } // namespace detail
 
 template <int V>
@@ -71,7 +73,14 @@ private:
         uint64_t payload_position;
     };
     xriff_fixed_string<16> take_name(const xriff_fixed_string<16>& given);
-    void write_header(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name, uint64_t size);
+    static void write_header(char* header, const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name,
+                             uint64_t size);
+    // The work of write_chunk and write without taking the lock again.
+    void put_chunk(const xriff_fixed_string<8>& type, const xriff_fixed_string<16>& name, const void* data,
+                   uint64_t size);
+    void put(const void* data, uint64_t size);
+    // Counts bytes placed in the file and tells the progress observer.
+    void advance(uint64_t size);
     void require_open() const;
 
     xriff_fixed_string<16> pending_;
