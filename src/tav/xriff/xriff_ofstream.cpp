@@ -22,6 +22,9 @@ namespace detail {
 namespace {
 
 constexpr std::size_t block_size = 2u << 20;
+// The first bytes of a file go into a small block of the heap, so that a
+// small file costs neither a large block nor a thread.
+constexpr std::size_t starter_size = 64u << 10;
 // One block being filled, the others written or waiting: the caller runs at
 // most this far ahead of the device.
 constexpr std::size_t block_count = 3;
@@ -47,14 +50,16 @@ bool write_all(int fd, const char* bytes, std::size_t size) {
 // The bytes of one open file on their way to the system: the caller fills a
 // block, the writing thread writes the filled ones in order and hands them
 // back. Without a thread (none could be made) the caller writes each block
-// itself. A file smaller than one block is written by close alone.
+// itself. The first bytes go into a small starter block that the caller
+// writes; a file that fits there is written by close alone.
 class output_sink {
 public:
     // The lists of blocks never grow past their room, so the writing thread
     // allocates nothing.
-    explicit output_sink(int fd) : fd_(fd) {
+    explicit output_sink(int fd) : fd_(fd), starter_(starter_size, false) {
         queue_.reserve(block_count);
         free_.reserve(block_count);
+        current_ = &starter_;
     }
     ~output_sink() {
         {
@@ -75,12 +80,12 @@ public:
         while (size > 0) {
             if (current_ == nullptr)
                 current_ = take_block();
-            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(size, block_size - current_->used));
+            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(size, current_->room()));
             std::memcpy(current_->bytes.get() + current_->used, bytes, n);
             current_->used += n;
             bytes += n;
             size -= n;
-            if (current_->used == block_size)
+            if (current_->room() == 0)
                 pass_on();
         }
     }
@@ -88,7 +93,7 @@ public:
     // Contiguous room for `size` bytes (at most a block) in the block being
     // filled, or in a fresh one; commit() keeps what was written there.
     char* reserve(uint64_t size) {
-        if (current_ != nullptr && block_size - current_->used < size)
+        if (current_ != nullptr && current_->room() < size)
             pass_on();
         if (current_ == nullptr)
             current_ = take_block();
@@ -96,7 +101,7 @@ public:
     }
     void commit(uint64_t size) {
         current_->used += static_cast<std::size_t>(size);
-        if (current_->used == block_size)
+        if (current_->room() == 0)
             pass_on();
     }
 
@@ -142,22 +147,26 @@ public:
 
 private:
     struct block {
-        // Aligned and advised for huge pages: a fresh block costs one page
-        // fault instead of 512.
-        block() : bytes(static_cast<char*>(std::aligned_alloc(block_size, block_size))) {
+        // A large block is aligned and advised for huge pages: fresh, it
+        // costs one page fault instead of 512.
+        explicit block(std::size_t size = block_size, bool large = true)
+            : bytes(static_cast<char*>(large ? std::aligned_alloc(size, size) : std::malloc(size))), capacity(size) {
             if (!bytes)
                 throw std::bad_alloc();
-            (void)::madvise(bytes.get(), block_size, MADV_HUGEPAGE);
+            if (large)
+                (void)::madvise(bytes.get(), size, MADV_HUGEPAGE);
         }
+        std::size_t room() const { return capacity - used; }
         struct release {
             void operator()(char* p) const { std::free(p); }
         };
         std::unique_ptr<char[], release> bytes;
+        std::size_t capacity;
         std::size_t used = 0;
     };
 
     block* take_block() {
-        if (alone_) {
+        if (alone_ && !blocks_.empty()) {
             // Writing alone: the one block is free again.
             blocks_.front()->used = 0;
             return blocks_.front().get();
@@ -181,6 +190,10 @@ private:
     void pass_on() {
         block* const b = std::exchange(current_, nullptr);
         current_offset_ += b->used;
+        if (b == &starter_) {
+            write_alone(b);
+            return;
+        }
         if (!thread_.joinable() && !alone_) {
             try {
                 thread_ = std::thread([this] { write_blocks(); });
@@ -190,11 +203,7 @@ private:
             }
         }
         if (alone_) {
-            if (!failed_ && !write_all(fd_, b->bytes.get(), b->used))
-                failed_ = true;
-            if (failed_)
-                write_failed();
-            written(b->used);
+            write_alone(b);
             return;
         }
         {
@@ -202,6 +211,15 @@ private:
             queue_.push_back(b);
         }
         changed_.notify_all();
+    }
+
+    // By the caller, while no thread writes.
+    void write_alone(const block* b) {
+        if (!failed_ && !write_all(fd_, b->bytes.get(), b->used))
+            failed_ = true;
+        if (failed_)
+            write_failed();
+        written(b->used);
     }
 
     void write_blocks() {
@@ -247,6 +265,7 @@ private:
     }
 
     int fd_;
+    block starter_;
     std::atomic<uint64_t> writeback_every_{0};
     std::vector<std::unique_ptr<block>> blocks_;
     block* current_ = nullptr;
