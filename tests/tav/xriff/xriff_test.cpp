@@ -127,6 +127,30 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
     EXPECT_LT(expected.size(), progress.back() + 64);
 }
 
+TEST(XriffOfstream, CompositesOverManyBlocksGetTheirSizes) {
+    // The outer size field has gone to the file before its composite closes;
+    // the inner one is still in memory. Large payloads cross the blocks.
+    TempDir tmp;
+    xriff_ofstream w;
+    w.open(tmp.file("big.xrf"), "test");
+    const std::string payload(3 << 20, 'p');
+    w.open_composite("outer");
+    w.write_text("a", payload);
+    w.write_text("b", payload);
+    w.open_composite("inner");
+    w.write_text("c", "xyz");
+    w.close_composite();
+    w.close_composite();
+    w.close();
+    const bytes_builder expected = file()
+                                       .chunk_header("COMPOSIT", "outer", 2 * (32 + payload.size()) + 32 + 35)
+                                       .chunk("TXTUTF8 ", "a", payload)
+                                       .chunk("TXTUTF8 ", "b", payload)
+                                       .chunk_header("COMPOSIT", "inner", 35)
+                                       .chunk("TXTUTF8 ", "c", "xyz");
+    EXPECT_TRUE(read_bytes(tmp.file("big.xrf")) == expected.bytes);
+}
+
 TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
