@@ -53,11 +53,6 @@ bool sync_file_descriptor(int fd) {
     return r == 0;
 }
 
-void start_writeback(int fd) {
-    // Advisory: a failure here shows again in the flush that must follow.
-    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 bool sync_file(const std::string& fs_path) { return sync_and_close(open_for_sync(fs_path, 0)); }
 
 bool sync_parent_directory(const std::string& fs_path) {

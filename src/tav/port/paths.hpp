@@ -25,9 +25,6 @@ bool remove_file(const std::string& fs_path);
 // Flushes a file's data to the device; true on success.
 bool sync_file_descriptor(int fd);
 bool sync_file(const std::string& fs_path);
-// Starts writing a file's dirty data to the device without waiting for it,
-// so that a later flush has less left to wait for.
-void start_writeback(int fd);
 
 // Flushes the directory holding fs_path, so that a newly made or removed
 // entry survives a crash; true on success.

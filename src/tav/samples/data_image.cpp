@@ -123,17 +123,32 @@ void CDataImage::prepare() {
         lent = {stored(), stored_bytes_};
         return;
     }
-    uint64_t size = stored_size_.load(std::memory_order_relaxed);
-    if (size == 0) {
-        size = ZtImageStoredSize(image().handle());
-        stored_size_.store(size, std::memory_order_relaxed);
-    }
+    const uint64_t size = image_stored_size();
     std::vector<uint8_t>& stored = vxIO::prepare_buffer();
     stored.assign(size, 0);
     if (size == 0 || ZtImageWriteToMemory(image().handle(), stored.data(), size) == 0) {
         clear();
         throw std::runtime_error("Image Streaming failed");
     }
+}
+
+uint64_t CDataImage::image_stored_size() const {
+    uint64_t size = stored_size_.load(std::memory_order_relaxed);
+    if (size == 0) {
+        size = ZtImageStoredSize(image().handle());
+        stored_size_.store(size, std::memory_order_relaxed);
+    }
+    return size;
+}
+
+uint64_t CDataImage::direct_payload_size() {
+    // A stored form is lent by prepare(): it is copied once either way.
+    return stored_ ? 0 : image_stored_size();
+}
+
+void CDataImage::write_payload(void* out, uint64_t size) {
+    if (ZtImageWriteToMemory(image().handle(), out, size) == 0)
+        throw std::runtime_error("Image Streaming failed");
 }
 
 uint64_t CDataImage::chunk_size() const { return lent.data ? lent.size : vxIO::prepare_buffer().size(); }

@@ -54,8 +54,13 @@ public:
     uint64_t chunk_size() const override;
     const void* chunk_data() const override;
     void clear() override;
+    // An image not made from a stored form (or no longer held there) is
+    // serialised straight into the writer's memory.
+    uint64_t direct_payload_size() override;
+    void write_payload(void* out, uint64_t size) override;
 
 private:
+    uint64_t image_stored_size() const;
     const ImageRef& image() const;
     const uint8_t* stored() const { return stored_.get() + stored_offset_; }
     // The stored form holds the pixels the image has.

@@ -66,10 +66,10 @@ int32_t store_list_file(const CSampleImageListBase& list, const std::string& fs_
     try {
         ReplacementFile file(fs_path);
         vxIO::xriff_ofstream writer;
-        writer.open(file.path(), kFileName);
         // The device writes while the rest is serialised, instead of all of
         // it during the final flush.
-        writer.set_progress_observer(kWritebackEvery, [&file] { file.start_writeback(); });
+        writer.set_writeback_every(kWritebackEvery);
+        writer.open(file.path(), kFileName);
         write_list(writer, list);
         // Every write, the final flush and the close must have succeeded.
         writer.close();

@@ -23,7 +23,9 @@ HandleIndex index_by_handle(std::size_t count, const auto& handle_at) {
 }
 
 std::optional<uint32_t> find(const HandleIndex& index, ZTHANDLE handle) {
-    auto it = std::lower_bound(index.begin(), index.end(), std::pair<ZTHANDLE, uint32_t>{handle, 0});
+    // The first entry of the handle: by the handle alone, a cheaper comparison.
+    auto it = std::lower_bound(index.begin(), index.end(), handle,
+                               [](const std::pair<ZTHANDLE, uint32_t>& entry, ZTHANDLE h) { return entry.first < h; });
     if (it == index.end() || it->first != handle)
         return std::nullopt;
     return it->second;

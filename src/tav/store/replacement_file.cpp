@@ -107,11 +107,6 @@ ReplacementFile::~ReplacementFile() {
         port::remove_file(written_);
 }
 
-void ReplacementFile::start_writeback() const {
-    if (fd_ >= 0)
-        port::start_writeback(fd_);
-}
-
 void ReplacementFile::commit() {
     if (in_place_) {
         committed_ = true;

@@ -36,10 +36,6 @@ public:
     // Where the content is to be written.
     const std::string& path() const { return written_; }
 
-    // Has the system start writing what was written so far to the device,
-    // so that the flush of commit() waits for less.
-    void start_writeback() const;
-
     // Gives the written file the target's owner and permission bits (when
     // the target existed), flushes it to the device, renames it over the
     // target and flushes the directory. Raises std::xriff_io_error "write

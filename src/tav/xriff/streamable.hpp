@@ -20,6 +20,14 @@ public:
     // Releases what prepare() built.
     virtual void clear() = 0;
 
+    // An object that can write its payload into memory the writer gives it,
+    // sparing the copy from a buffer of its own, returns the payload's size
+    // here; the writer then calls write_payload with room for exactly that
+    // many bytes instead of prepare(), chunk_data() and clear(). 0 (the
+    // default): the object has no such way, or an empty payload.
+    virtual uint64_t direct_payload_size() { return 0; }
+    virtual void write_payload(void* /*out*/, uint64_t /*size*/) {}
+
 protected:
     ~ixriff_streamable() = default;
 };

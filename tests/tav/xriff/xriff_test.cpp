@@ -127,6 +127,30 @@ TEST(XriffOfstream, NestedCompositesHaveThePinnedLayout) {
     EXPECT_LT(expected.size(), progress.back() + 64);
 }
 
+TEST(XriffOfstream, CompositesOverManyBlocksGetTheirSizes) {
+    // The outer size field has gone to the file before its composite closes;
+    // the inner one is still in memory. Large payloads cross the blocks.
+    TempDir tmp;
+    xriff_ofstream w;
+    w.open(tmp.file("big.xrf"), "test");
+    const std::string payload(3 << 20, 'p');
+    w.open_composite("outer");
+    w.write_text("a", payload);
+    w.write_text("b", payload);
+    w.open_composite("inner");
+    w.write_text("c", "xyz");
+    w.close_composite();
+    w.close_composite();
+    w.close();
+    const bytes_builder expected = file()
+                                       .chunk_header("COMPOSIT", "outer", 2 * (32 + payload.size()) + 32 + 35)
+                                       .chunk("TXTUTF8 ", "a", payload)
+                                       .chunk("TXTUTF8 ", "b", payload)
+                                       .chunk_header("COMPOSIT", "inner", 35)
+                                       .chunk("TXTUTF8 ", "c", "xyz");
+    EXPECT_TRUE(read_bytes(tmp.file("big.xrf")) == expected.bytes);
+}
+
 TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -136,12 +160,12 @@ TEST(XriffOfstream, FailedFlushOrWriteIsReported) {
     small.write_text({}, "small");
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { small.close(); }), "write failed");
     EXPECT_FALSE(small.is_open());
-    // A payload larger than the buffer fails in the write itself; the object
-    // is cleared all the same.
+    // A payload larger than all the blocks in flight waits for the failed
+    // ones and fails in the write itself; the object is cleared all the same.
     xriff_ofstream w;
     w.open("/dev/full", "x");
     counting_object big;
-    big.payload.assign(1 << 20, 'z');
+    big.payload.assign(8 << 20, 'z');
     EXPECT_EQ(error_of<std::xriff_io_error>([&] { w.write_object(big); }), "write failed");
     EXPECT_EQ(big.prepared, 1);
     EXPECT_EQ(big.cleared, 1);
