@@ -8,6 +8,7 @@
 
 #include <tav/tav.h>
 
+#include "tav/api/item_buffer.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
 #include "tav/list/sample_image_list_base.hpp"
@@ -53,16 +54,6 @@ ItemForm form_of(const ITavDataType& type) {
         frame::fail(ErrIncompatible);
     }
     return f;
-}
-
-// The buffer must hold count items; checked before anything is copied.
-void check_buffer(const void* buffer, uint64_t size, int64_t count, uint64_t itemSize) {
-    if (count == 0)
-        return;
-    if (buffer == nullptr)
-        frame::fail(ErrInvalidArgument);
-    if (itemSize != 0 && size / itemSize < static_cast<uint64_t>(count))
-        frame::fail(ErrBufferTooSmall);
 }
 
 // Items 0 .. count-1, or the count items named by indices, must be items of
@@ -216,7 +207,7 @@ int32_t TavListReadItems(TAV list, const int64_t* indices, int64_t count, void* 
         const CSampleImageListBase& source = AsList(call.take<ITav>(list));
         const ItemForm f = form_of(source.DataType());
         check_items(indices, count, source.DataCount());
-        check_buffer(buffer, bufferSize, count, f.size);
+        api::check_item_buffer(buffer, bufferSize, count, f.size);
         auto* out = static_cast<uint8_t*>(buffer);
         for (int64_t k = 0; k < count; ++k) {
             const auto index = static_cast<std::size_t>(indices != nullptr ? indices[k] : k);
@@ -253,7 +244,7 @@ int32_t TavAddItems(TAV list, const void* buffer, uint64_t bufferSize, int64_t c
         if (labels == nullptr)
             frame::fail(ErrInvalidArgument);
         const ItemForm f = form_of(target.DataType());
-        check_buffer(buffer, bufferSize, count, f.size);
+        api::check_item_buffer(buffer, bufferSize, count, f.size);
         // Every label is checked, each handle once, before anything is made;
         // the caller's references keep them alive for the call.
         std::vector<const ITavLabel*> itemLabels(static_cast<std::size_t>(count));

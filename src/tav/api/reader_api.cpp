@@ -6,6 +6,7 @@
 
 #include <tav/tav.h>
 
+#include "tav/api/item_buffer.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/interface_ids.hpp"
 #include "tav/frame/make_object.hpp"
@@ -62,16 +63,6 @@ void check_range(int64_t first, int64_t count, std::size_t total) {
     if (first < 0 || count < 0 || static_cast<uint64_t>(first) > total ||
         static_cast<uint64_t>(count) > total - static_cast<uint64_t>(first))
         frame::fail(ErrIndexOutOfRange);
-}
-
-// The buffer must hold count items; checked before anything is read.
-void check_buffer(const void* buffer, uint64_t size, int64_t count, uint64_t itemSize) {
-    if (count == 0)
-        return;
-    if (buffer == nullptr)
-        frame::fail(ErrInvalidArgument);
-    if (itemSize != 0 && size / itemSize < static_cast<uint64_t>(count))
-        frame::fail(ErrBufferTooSmall);
 }
 
 // A damaged payload, or a file that has become shorter since it was opened.
@@ -200,7 +191,7 @@ int32_t TavReaderReadRange(TAVREADER reader, int64_t first, int64_t count, void*
     return frame::status("TavReaderReadRange", [&](frame::Call& call) {
         const store::ListFileReader& r = take_reader(call, reader).reader;
         check_range(first, count, r.item_count());
-        check_buffer(buffer, bufferSize, count, r.form().item_size);
+        api::check_item_buffer(buffer, bufferSize, count, r.form().item_size);
         read_checked([&] {
             r.read_range(static_cast<std::size_t>(first), static_cast<std::size_t>(count), buffer);
         });
@@ -215,7 +206,7 @@ int32_t TavReaderReadItems(TAVREADER reader, const int64_t* indices, int64_t cou
             frame::fail(ErrInvalidArgument);
         for (int64_t k = 0; k < count; ++k)
             check_range(indices[k], 1, r.item_count());
-        check_buffer(buffer, bufferSize, count, r.form().item_size);
+        api::check_item_buffer(buffer, bufferSize, count, r.form().item_size);
         read_checked([&] { r.read_items(indices, static_cast<std::size_t>(count), buffer); });
     });
 }
