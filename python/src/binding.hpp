@@ -6,6 +6,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -99,6 +100,33 @@ void drop_excluded(Selection& s, const std::vector<bool>& excluded, LabelOf&& la
             kept.push_back(s.at(k));
     s.indices = std::move(kept);
     s.listed = true;
+}
+
+// arrays() and targets(), defined alike for lists and readers: gather reads
+// the selected items' data and/or targets.
+template <class Object>
+void def_arrays_and_targets(py::class_<Object>& cls,
+                            std::pair<py::object, py::object> (*gather)(const Object&, const py::handle&, bool,
+                                                                        bool, bool)) {
+    cls.def(
+           "arrays",
+           [gather](const Object& o, const py::object& indices, bool excluded) {
+               return gather(o, indices, excluded, true, false).first;
+           },
+           py::arg("indices") = py::none(), py::arg("excluded") = true,
+           R"(The items' data as one array: (N, H, W), (N, H, W, planes) or (N, D).
+
+indices selects items (a slice, a sequence of indices or a bool mask; None:
+all, in order). excluded=False leaves out the items whose label is excluded.
+targets() with the same arguments gives the matching labels.)")
+        .def(
+            "targets",
+            [gather](const Object& o, const py::object& indices, bool excluded) {
+                return gather(o, indices, excluded, false, true).second;
+            },
+            py::arg("indices") = py::none(), py::arg("excluded") = true,
+            R"(Each item's label: its index in labels (int64, (N,)) for string labels, or
+the vectors (float32, (N, D)). indices and excluded select as in arrays().)");
 }
 
 // --- errors (errors.cpp) ---------------------------------------------------

@@ -431,7 +431,7 @@ std::unique_ptr<List> open_list(const py::object& path, int32_t (*opener)(const 
 } // namespace
 
 void bind_list(py::module_& m) {
-    py::class_<List>(m, "List", R"(A sample list: data items (images or float vectors), each tied to one label
+    py::class_<List> cls(m, "List", R"(A sample list: data items (images or float vectors), each tied to one label
 (a text or a float vector). Equal labels are held once, in sorted order.
 
 List(labels, data) makes an empty list. labels is "string" or a
@@ -449,8 +449,9 @@ are copies. `label in lst` tells whether the list holds that label.
 A list may be used as a context manager; leaving the block releases it, and
 any later use raises ValueError. Several threads may read one list at once;
 a change waits until no other thread uses the list. A list pickles by its
-stored bytes, so it can be sent to other processes.)")
-        .def(py::init([](const LabelKind& labels, const DataKind& data) {
+stored bytes, so it can be sent to other processes.)");
+    def_arrays_and_targets(cls, &gather);
+    cls.def(py::init([](const LabelKind& labels, const DataKind& data) {
                  Owned label_type = make_label_type(labels);
                  Owned data_type = make_data_type(data);
                  Reports reports; // the list keeps references of its own to both types
@@ -476,25 +477,6 @@ lists, (N, D) (converted to float32) for vector lists; labels holds one label
 per row: a sequence of N str, or an (N, L) array for vector labels. Either
 every row is added or, on an error, none (tav.IncompatibleError says what the
 list takes when the shapes, dtype or labels do not fit).)")
-        .def(
-            "arrays",
-            [](const List& l, const py::object& indices, bool excluded) {
-                return gather(l, indices, excluded, true, false).first;
-            },
-            py::arg("indices") = py::none(), py::arg("excluded") = true,
-            R"(The items' data as one array: (N, H, W), (N, H, W, planes) or (N, D).
-
-indices selects items (a slice, a sequence of indices or a bool mask; None:
-all, in order). excluded=False leaves out the items whose label is excluded.
-targets() with the same arguments gives the matching labels.)")
-        .def(
-            "targets",
-            [](const List& l, const py::object& indices, bool excluded) {
-                return gather(l, indices, excluded, false, true).second;
-            },
-            py::arg("indices") = py::none(), py::arg("excluded") = true,
-            R"(Each item's label: its index in labels (int64, (N,)) for string labels, or
-the vectors (float32, (N, D)). indices and excluded select as in arrays().)")
         .def_property_readonly("labels", &all_labels, "The labels, in the list's sorted order.")
         .def_property_readonly(
             "excluded", [](const List& l) { return l.read(excluded_flags); },

@@ -191,7 +191,7 @@ std::unique_ptr<Reader> open_reader(const py::object& path) {
 } // namespace
 
 void bind_reader(py::module_& m) {
-    py::class_<Reader>(m, "Reader", R"(A list file opened for reading items on demand (made by tav.open).
+    py::class_<Reader> cls(m, "Reader", R"(A list file opened for reading items on demand (made by tav.open).
 
 It holds only the file's index (where each item lies and which label it
 has, the labels and the metadata), so lists larger than memory can be read;
@@ -202,30 +202,12 @@ tav.List; reader[a:b], reader[index_array] and reader[bool_mask] give a pair
 (X, y) as arrays() and targets() do; `label in reader` tells whether the file
 holds that label. A reader is a context manager (leaving the block closes
 it), may be shared by threads, and pickles by its path, so that a process it
-is sent to (a DataLoader worker) opens the file again.)")
-        .def("__len__", [](const Reader& r) { return r.read([&](TAVREADER) { return r.size(); }); })
+is sent to (a DataLoader worker) opens the file again.)");
+    def_arrays_and_targets(cls, &gather);
+    cls.def("__len__", [](const Reader& r) { return r.read([&](TAVREADER) { return r.size(); }); })
         .def("__getitem__", &get_item, py::arg("index"))
         .def("__contains__", [](const Reader& r, const py::handle& label) { return label_index(r, label) >= 0; },
              py::arg("label"))
-        .def(
-            "arrays",
-            [](const Reader& r, const py::object& indices, bool excluded) {
-                return gather(r, indices, excluded, true, false).first;
-            },
-            py::arg("indices") = py::none(), py::arg("excluded") = true,
-            R"(The items' data as one array: (N, H, W), (N, H, W, planes) or (N, D).
-
-indices selects items (a slice, a sequence of indices or a bool mask; None:
-all, in order). excluded=False leaves out the items whose label is excluded.
-targets() with the same arguments gives the matching labels.)")
-        .def(
-            "targets",
-            [](const Reader& r, const py::object& indices, bool excluded) {
-                return gather(r, indices, excluded, false, true).second;
-            },
-            py::arg("indices") = py::none(), py::arg("excluded") = true,
-            R"(Each item's label: its index in labels (int64, (N,)) for string labels, or
-the vectors (float32, (N, D)). indices and excluded select as in arrays().)")
         .def_property_readonly(
             "labels",
             [](const Reader& r) {
