@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 // GCC says so with __SANITIZE_ADDRESS__, Clang through __has_feature.
@@ -81,7 +82,7 @@ public:
     void give_back(uint8_t* block) noexcept {
         {
             std::lock_guard lock(mutex_);
-            if (free_.size() < max_free_) {
+            if (free_.size() < max_free_ && !address_space_limited()) {
                 try {
                     free_.push_back(block);
                     ::madvise(block, kPackedBlockBytes, MADV_FREE);
@@ -94,6 +95,14 @@ public:
     }
 
 private:
+    // Waiting blocks stay mapped, so under a limit on the address space they
+    // would take the room that later allocations (a failed load's report, a
+    // new thread's thread-local data) need: then every block goes back.
+    static bool address_space_limited() noexcept {
+        rlimit limit{};
+        return ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY;
+    }
+
     // At most a quarter of the machine's memory waits in the pool.
     block_pool() {
         const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
