@@ -293,8 +293,9 @@ TEST(BlockSequence, edits_and_searches_match_a_plain_vector) {
             auto odd = [divisor](int v) { return v % divisor == 0; };
             ASSERT_EQ(sequence.remove_if(odd), static_cast<std::size_t>(std::erase_if(model, odd)));
         }
-        if (step % 997 == 0)
+        if (step % 997 == 0) {
             ASSERT_NO_FATAL_FAILURE(expect_same(sequence, model)) << "step " << step;
+        }
         for (int probe = 0; step % 250 == 0 && probe < 20; ++probe) {
             const int threshold = static_cast<int>(random() % (3100 + step)) - 50;
             // Any end, including block starts, 0 and past the size.
