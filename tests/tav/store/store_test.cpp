@@ -318,8 +318,9 @@ TEST(StoreReplace, TargetsAreReplacedWholeOrLeftAlone) {
         EXPECT_EQ(dir.names(), row.names) << row.path;
         EXPECT_TRUE(row.check(dir)) << row.path;
         for (const auto& [name, bytes] : before) {
-            if (row.code != 0)
+            if (row.code != 0) {
                 EXPECT_EQ(read_bytes(dir.file(name)), bytes) << row.path << " " << name;
+            }
         }
     }
 }
