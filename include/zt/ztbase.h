@@ -57,6 +57,12 @@ ZT_API int64_t ZtRefCount(ZTHANDLE h);
 ZT_API int32_t ZtCreateBoundHandles(uint64_t count, void* const* objects, uint64_t links, ZTHANDLE* handles);
 /* One more link reference for each of count values (values may repeat). */
 ZT_API void ZtAddLinkRefs(const ZTHANDLE* handles, uint64_t count);
+/* Extension for objects released in bulk (a list going). As ZtRelease for
+ * each of count values, under one lock: every reference is dropped first,
+ * then the objects whose last reference went are disposed, in order. */
+ZT_API void ZtReleaseHandles(const ZTHANDLE* handles, uint64_t count);
+/* As ZtReleaseLinkRef for each of count values, under one lock. */
+ZT_API void ZtReleaseLinkRefs(const ZTHANDLE* handles, uint64_t count);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -149,9 +149,49 @@ void CHandleTable::Release(ZTHANDLE h) noexcept {
     Destroy(h, object, storage);
 }
 
+void CHandleTable::ReleaseRun(const ZTHANDLE* handles, uint64_t count) noexcept {
+    if (handles == nullptr)
+        return;
+    struct Doomed {
+        ZTHANDLE h;
+        IDisposableType* object;
+        void* storage;
+    };
+    std::vector<Doomed> doomed;
+    try {
+        doomed.reserve(count);
+    } catch (...) {
+        // No room to keep them: one at a time.
+        for (uint64_t i = 0; i < count; ++i)
+            Release(handles[i]);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        for (uint64_t i = 0; i < count; ++i) {
+            Slot* slot = Find(handles[i]);
+            if (!slot || slot->refs == 0 || --slot->refs > 0)
+                continue;
+            slot->disposing = 1;
+            doomed.push_back({handles[i], slot->object, slot->storage});
+        }
+    }
+    for (const Doomed& d : doomed)
+        Dispose(d.object, d.storage);
+    std::lock_guard lock(mutex_);
+    for (const Doomed& d : doomed)
+        Closed(d.h);
+}
+
 // Runs without the lock: dispose commonly releases other handles, and may
 // come back into the table for this very handle.
 void CHandleTable::Destroy(ZTHANDLE h, IDisposableType* object, void* storage) noexcept {
+    Dispose(object, storage);
+    std::lock_guard lock(mutex_);
+    Closed(h);
+}
+
+void CHandleTable::Dispose(IDisposableType* object, void* storage) noexcept {
     if (object) {
         try {
             object->Dispose();
@@ -160,7 +200,9 @@ void CHandleTable::Destroy(ZTHANDLE h, IDisposableType* object, void* storage) n
         }
     }
     std::free(storage);
-    std::lock_guard lock(mutex_);
+}
+
+void CHandleTable::Closed(ZTHANDLE h) noexcept {
     // Still ours: a disposing slot is never recycled by anyone else.
     Slot* slot = Find(h);
     slot->object = nullptr;
@@ -187,6 +229,18 @@ void CHandleTable::AddLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept
 
 void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
     std::lock_guard lock(mutex_);
+    DropLink(h);
+}
+
+void CHandleTable::ReleaseLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept {
+    if (handles == nullptr)
+        return;
+    std::lock_guard lock(mutex_);
+    for (uint64_t i = 0; i < count; ++i)
+        DropLink(handles[i]);
+}
+
+void CHandleTable::DropLink(ZTHANDLE h) noexcept {
     Slot* slot = Find(h);
     if (!slot || slot->links == 0)
         return;

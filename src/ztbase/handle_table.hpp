@@ -32,10 +32,14 @@ public:
     // One more ordinary reference; false, and none taken, unless h is live.
     bool AddRef(ZTHANDLE h) noexcept;
     void Release(ZTHANDLE h) noexcept;
+    // Release for each value in turn, the references dropped under one lock
+    // and the objects that lost their last one disposed after it.
+    void ReleaseRun(const ZTHANDLE* handles, uint64_t count) noexcept;
     void AddLinkRef(ZTHANDLE h) noexcept;
     // One more link reference for each value in turn (a value may repeat).
     void AddLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept;
     void ReleaseLinkRef(ZTHANDLE h) noexcept;
+    void ReleaseLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept;
     // For a live, bound handle: one more ordinary reference and its object,
     // so the object cannot go while it is used outside the lock.
     IDisposableType* Pin(ZTHANDLE h) noexcept;
@@ -68,6 +72,9 @@ private:
     uint32_t Take() noexcept;
     ZTHANDLE Open(uint32_t index, IDisposableType* object, void* storage, uint64_t links) noexcept;
     void Destroy(ZTHANDLE h, IDisposableType* object, void* storage) noexcept;
+    void Dispose(IDisposableType* object, void* storage) noexcept;
+    void Closed(ZTHANDLE h) noexcept; // lock held
+    void DropLink(ZTHANDLE h) noexcept; // lock held
     void Recycle(uint32_t index) noexcept; // lock held
 
     std::mutex mutex_;

@@ -71,6 +71,10 @@ void ZtAddLinkRefs(const ZTHANDLE* handles, uint64_t count) { table().AddLinkRef
 
 void ZtReleaseLinkRef(ZTHANDLE h) { table().ReleaseLinkRef(h); }
 
+void ZtReleaseHandles(const ZTHANDLE* handles, uint64_t count) { table().ReleaseRun(handles, count); }
+
+void ZtReleaseLinkRefs(const ZTHANDLE* handles, uint64_t count) { table().ReleaseLinkRefs(handles, count); }
+
 int32_t ZtQueryInterface(ZTHANDLE h, uint64_t iid, void** iface) {
     if (!iface)
         return kStatusInvalidArgument;

@@ -133,6 +133,8 @@ public:
             ZtReleaseLinkRef(std::exchange(handle_, 0));
     }
     ZTHANDLE handle() const { return handle_; }
+    // Gives the link reference up to the caller, who must release it.
+    ZTHANDLE release() noexcept { return std::exchange(handle_, 0); }
     explicit operator bool() const { return handle_ != 0; }
     bool operator==(const LinkHandle& other) const { return handle_ == other.handle_; }
 

@@ -1,5 +1,7 @@
 #include "tav/frame/interfaces.hpp"
 
+#include <vector>
+
 namespace Korvu2::TAV::Objects {
 
 int32_t ITavDataType::GetInterfaces(ZTK::ZtInterfacePair* pairs, uint64_t* count) {
@@ -8,6 +10,19 @@ int32_t ITavDataType::GetInterfaces(ZTK::ZtInterfacePair* pairs, uint64_t* count
 
 int32_t ITavLabelType::GetInterfaces(ZTK::ZtInterfacePair* pairs, uint64_t* count) {
     return list_single_interface(pairs, count, interface_id(Family::LabelType), static_cast<ITavLabelType*>(this));
+}
+
+// The data references go together: one lock of the handle table for all.
+ITavLabel::~ITavLabel() {
+    try {
+        std::vector<ZTHANDLE> handles;
+        handles.reserve(data_references_.size());
+        for (LinkHandle<ITavData>& link : data_references_)
+            handles.push_back(link.release());
+        ZtReleaseLinkRefs(handles.data(), handles.size());
+    } catch (...) {
+        // No room: the references go one by one.
+    }
 }
 
 int32_t ITavLabel::GetInterfaces(ZTK::ZtInterfacePair* pairs, uint64_t* count) {

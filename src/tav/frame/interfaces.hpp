@@ -43,6 +43,7 @@ class ITavLabel : public ZTK::IDisposableType,
                   public UniqueObject,
                   public vxIO::ixriff_streamable {
 public:
+    ~ITavLabel() override;
     int32_t GetInterfaces(ZTK::ZtInterfacePair* pairs, uint64_t* count) override;
     int32_t ObjectKind() const override { return KindLabel; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "tav/list/safe_merge_sort.hpp"
 #include "tav/port/local_time.hpp"
@@ -35,7 +36,24 @@ CSampleImageListBase::CSampleImageListBase(SharedHandle<ITavLabelType> labelType
         throw ztkBase::invalid_argument("list types");
 }
 
-CSampleImageListBase::~CSampleImageListBase() = default;
+// The items go in runs, one lock of the handle table for each run.
+CSampleImageListBase::~CSampleImageListBase() {
+    constexpr std::size_t kRun = 4096;
+    try {
+        std::vector<ZTHANDLE> run;
+        run.reserve(std::min(kRun, data_.size()));
+        data_.for_each([&](SharedHandle<ITavData>& item) {
+            run.push_back(item.release());
+            if (run.size() == kRun) {
+                ZtReleaseHandles(run.data(), run.size());
+                run.clear();
+            }
+        });
+        ZtReleaseHandles(run.data(), run.size());
+    } catch (...) {
+        // No room: the items go one by one.
+    }
+}
 
 void CSampleImageListBase::Touch() {
     modification_time_ = port::local_time_now();
