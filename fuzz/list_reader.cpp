@@ -15,10 +15,27 @@ using namespace Korvu2::TAV;
 
 namespace {
 
+// Items taken on trust and settled must be the items of every header.
+void expect_settled_as_walked(const store::ListFileReader& walked, int32_t walked_code,
+                              const std::string& bytes) {
+    store::ListFileReader settled;
+    if (settled.settle(settled.open_bytes(bytes, true)) != walked_code)
+        std::abort();
+    if (walked_code != 0)
+        return;
+    if (settled.trusted() || settled.item_count() != walked.item_count())
+        std::abort();
+    for (std::size_t i = 0; i < walked.item_count(); ++i)
+        if (settled.item_payload(i).position != walked.item_payload(i).position)
+            std::abort();
+}
+
 // The reader's verdict: its open code, or ErrFile when an item read fails.
 int32_t read_everything(const std::string& bytes) {
     store::ListFileReader reader;
-    if (int32_t code = reader.open_bytes(bytes))
+    const int32_t code = reader.open_bytes(bytes);
+    expect_settled_as_walked(reader, code, bytes);
+    if (code != 0)
         return code;
     const std::size_t count = reader.item_count();
     // Every item's payload lies in the input, so the buffer is no larger.

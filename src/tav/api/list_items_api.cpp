@@ -11,6 +11,7 @@
 #include "tav/api/item_buffer.hpp"
 #include "tav/frame/call_frame.hpp"
 #include "tav/frame/make_object.hpp"
+#include "tav/frame/two_halves.hpp"
 #include "tav/list/sample_image_list_base.hpp"
 #include "tav/samples/data_float32_vector.hpp"
 #include "tav/samples/data_image.hpp"
@@ -167,26 +168,26 @@ void write_stored_form(const uint8_t* samples, const ItemForm& f, std::vector<ui
     swap_to_native(stored.data() + words, f.pixels() * f.planes, f.element);
 }
 
-// count items made from buffer, in bulk: objects in shared slabs, handles in
-// runs. Image items keep the stored form written here and make their images
-// on first use, as loaded ones do.
-std::vector<SharedHandle<ITavData>> make_items(const uint8_t* buffer, int64_t count, const ItemForm& f) {
-    std::vector<SharedHandle<ITavData>> items;
-    items.reserve(static_cast<std::size_t>(count));
-    auto keep = [&](auto item) { items.push_back(std::move(item)); };
-    const auto n = static_cast<std::size_t>(count);
+// The items at rows first .. first + n - 1 of buffer, made in bulk (objects
+// in shared slabs, handles in runs) into out[first ..]. Image items keep the
+// stored form written here and make their images on first use, as loaded
+// ones do.
+void make_items(const uint8_t* buffer, std::size_t first, std::size_t n, const ItemForm& f,
+                SharedHandle<ITavData>* out) {
+    std::size_t made = first;
+    auto keep = [&](auto item) { out[made++] = std::move(item); };
     if (f.vector != nullptr) {
         object_batch<CDataFloat32Vector, decltype(keep)> batch(n, keep);
-        for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t i = first; i < first + n; ++i) {
             const auto* values = reinterpret_cast<const float*>(buffer + i * f.size);
             batch.add(std::vector<float>(values, values + f.dimension));
         }
         batch.finish();
-        return items;
+        return;
     }
     object_batch<CDataImage, decltype(keep)> batch(n, keep);
     std::vector<uint8_t> stored;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = first; i < first + n; ++i) {
         write_stored_form(buffer + i * f.size, f, stored);
         try {
             batch.add(StoredPayload{stored.data(), stored.size()});
@@ -195,6 +196,15 @@ std::vector<SharedHandle<ITavData>> make_items(const uint8_t* buffer, int64_t co
         }
     }
     batch.finish();
+}
+
+// count items made from buffer, on two threads for a large buffer.
+std::vector<SharedHandle<ITavData>> make_items(const uint8_t* buffer, int64_t count, const ItemForm& f) {
+    const auto n = static_cast<std::size_t>(count);
+    std::vector<SharedHandle<ITavData>> items(n);
+    in_two_halves(n, n * f.size, [&](std::size_t first, std::size_t span) {
+        make_items(buffer, first, span, f, items.data());
+    });
     return items;
 }
 
@@ -209,10 +219,13 @@ int32_t TavListReadItems(TAV list, const int64_t* indices, int64_t count, void* 
         check_items(indices, count, source.DataCount());
         api::check_item_buffer(buffer, bufferSize, count, f.size);
         auto* out = static_cast<uint8_t*>(buffer);
-        for (int64_t k = 0; k < count; ++k) {
-            const auto index = static_cast<std::size_t>(indices != nullptr ? indices[k] : k);
-            copy_item(*source.DataAt(index), f, out + static_cast<std::size_t>(k) * f.size);
-        }
+        const auto n = static_cast<std::size_t>(count);
+        in_two_halves(n, n * f.size, [&](std::size_t first, std::size_t span) {
+            for (std::size_t k = first; k < first + span; ++k) {
+                const auto index = static_cast<std::size_t>(indices != nullptr ? indices[k] : static_cast<int64_t>(k));
+                copy_item(*source.DataAt(index), f, out + k * f.size);
+            }
+        });
     });
 }
 

@@ -50,7 +50,9 @@ constexpr const char* kOpenNative = "TavReaderOpen_native";
 
 void open_native(const std::string& fsPath, TAVREADER& out) {
     SharedHandle<CTavReader> object = make_object<CTavReader>();
-    const int32_t code = object->reader.open(fsPath);
+    // Items taken on trust cost a check of their headers instead of a walk.
+    store::ListFileReader& reader = object->reader;
+    const int32_t code = reader.settle(reader.open(fsPath, true));
     if (code != 0)
         frame::fail(code, nullptr, kOpenNative);
     out = object.release();

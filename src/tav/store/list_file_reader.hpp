@@ -153,6 +153,11 @@ public:
     // Indexes the same input again, reading every chunk header; 0 or the
     // load's code, as open.
     int32_t reindex();
+    // Makes an index taken on trust exact, given open's code: the items'
+    // headers are checked (on two threads for a large file), and an index
+    // that failed or does not check out is made again header by header. 0 or
+    // the load's code, as open without trust would give.
+    int32_t settle(int32_t code);
 
     const SharedHandle<Objects::ITavLabelType>& label_type() const { return label_type_; }
     const SharedHandle<Objects::ITavDataType>& data_type() const { return data_type_; }
@@ -181,7 +186,7 @@ public:
 
     // Items first .. first + count - 1, or the count items named by indices
     // (any order, repeats allowed), into buffer (count * form().item_size
-    // bytes), in the layout of the C interface. Indices must be below
+    // bytes), in the layout of the C interface; a large read on two threads. Indices must be below
     // item_count(). A damaged payload raises std::xriff_io_error "Corrupt TAV
     // file"; a file that has become shorter raises std::xriff_eof_error.
     void read_range(std::size_t first, std::size_t count, void* buffer) const;
@@ -220,7 +225,9 @@ private:
     void read_excluded(const std::optional<ChunkSpan>& span);
     void read_mask(const std::optional<ChunkSpan>& image, const std::optional<ChunkSpan>& vector);
     void read_run(std::size_t first, std::size_t count, uint8_t* out) const;
+    void read_span(std::size_t first, std::size_t count, uint8_t* out) const;
     void read_one(std::size_t index, uint8_t* out) const;
+    bool headers_check_out() const;
     void check_item(const uint8_t* header, const uint8_t* values) const;
 
     ByteSource source_;

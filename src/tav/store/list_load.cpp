@@ -1,12 +1,11 @@
 #include "tav/store/list_load.hpp"
 
-#include <exception>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "tav/frame/error_codes.hpp"
 #include "tav/frame/make_object.hpp"
+#include "tav/frame/two_halves.hpp"
 #include "tav/list/sample_image_list.hpp"
 #include "tav/samples/data_float32_vector.hpp"
 #include "tav/samples/data_image.hpp"
@@ -56,49 +55,21 @@ void make_items(const ListFileReader& reader, const ITavDataType& data_type, std
     batch.finish();
 }
 
-// Below this many payload bytes a list is made on the calling thread alone.
-constexpr uint64_t kBytesForTwoThreads = uint64_t{16} << 20;
-
 // Every item of the file, made on two threads when the list is large: the
-// second half on a thread of its own into a sequence of its own, joined to
-// the list after the first half. Any failure of either half fails the load.
+// second half into a sequence of its own, joined to the list after the first
+// half. Any failure of either half fails the load.
 template <class T>
 void make_all_items(const ListFileReader& reader, CSampleImageListBase& list) {
     const ITavDataType& data_type = list.DataType();
     const std::size_t count = reader.item_count();
-    auto append = [&](SharedHandle<T> data) { list.AppendData(std::move(data)); };
     const uint64_t bytes = count == 0 ? 0 : count * reader.item_payload(0).size;
-    if (bytes < kBytesForTwoThreads) {
-        make_items<T>(reader, data_type, 0, count, append);
-        return;
-    }
-    const std::size_t half = count / 2;
     BlockSequence<SharedHandle<ITavData>> second;
-    std::exception_ptr failure;
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            try {
-                make_items<T>(reader, data_type, half, count - half,
-                              [&](SharedHandle<T> data) { second.push_back(std::move(data)); });
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-    } catch (...) {
-        // No thread to be had: one does it all.
-        make_items<T>(reader, data_type, 0, count, append);
-        return;
-    }
-    try {
-        make_items<T>(reader, data_type, 0, half, append);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    in_two_halves(count, bytes, [&](std::size_t first, std::size_t n) {
+        if (first == 0)
+            make_items<T>(reader, data_type, 0, n, [&](SharedHandle<T> data) { list.AppendData(std::move(data)); });
+        else
+            make_items<T>(reader, data_type, first, n, [&](SharedHandle<T> data) { second.push_back(std::move(data)); });
+    });
     list.AppendData(std::move(second));
 }
 

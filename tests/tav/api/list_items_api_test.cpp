@@ -112,3 +112,50 @@ TEST(TavListItems, RefusedCallsChangeNothing) {
     ASSERT_EQ(TavListReadItems(l.list, nullptr, 1, read, sizeof read), 0);
     EXPECT_EQ(std::memcmp(read, pixels[0], sizeof read), 0);
 }
+
+// From 16 MiB on, items are made, read and loaded on two threads: every row
+// comes back in its place, and a damaged item in the second half still fails
+// both a read of all items and the load.
+TEST(TavListItems, LargeListsKeepEveryRowInPlaceOnTwoThreads) {
+    constexpr int32_t side = 64;
+    constexpr int64_t count = 4200; // 17 MB of pixels
+    constexpr std::size_t row = side * side;
+    const TestList list(TavCreateDataTypeImage(side, side, 1, ZT_DT_U8, 0, 0, side, side, 0, 0));
+    std::mt19937 rng(4200);
+    std::vector<uint8_t> rows(row * count);
+    std::generate(rows.begin(), rows.end(), [&] { return static_cast<uint8_t>(rng()); });
+    Owned owned;
+    const TAVLABEL names[] = {owned.hold(TavCreateStringLabel("a")), owned.hold(TavCreateStringLabel("b"))};
+    std::vector<TAVLABEL> labels(count);
+    for (int64_t i = 0; i < count; ++i)
+        labels[i] = names[i % 3 == 0];
+    ASSERT_EQ(TavAddItems(list.list, rows.data(), rows.size(), count, labels.data()), 0);
+    TempDir dir;
+    const std::string file = dir.file("large.tav");
+    ASSERT_EQ(TavStore(list.list, file.c_str()), 0);
+    TAV loaded = 0;
+    TAVREADER reader = 0;
+    ASSERT_EQ(TavLoad(file.c_str(), &loaded), 0);
+    ASSERT_EQ(TavReaderOpen(file.c_str(), &reader), 0);
+    owned.hold(loaded), owned.hold(reader);
+    std::vector<uint8_t> got(rows.size());
+    for (TAV from : {list.list, loaded}) {
+        ASSERT_EQ(TavListReadItems(from, nullptr, count, got.data(), got.size()), 0);
+        EXPECT_TRUE(got == rows);
+    }
+    ASSERT_EQ(TavReaderReadRange(reader, 0, count, got.data(), got.size()), 0);
+    EXPECT_TRUE(got == rows);
+
+    // The image header 28 bytes before the pixels of an item near the end.
+    std::string bytes = read_bytes(file);
+    const std::size_t pixels = bytes.find(std::string(rows.begin() + row * (count - 9), rows.begin() + row * (count - 8)));
+    ASSERT_NE(pixels, std::string::npos);
+    bytes[pixels - 28] ^= 1;
+    write_bytes(file, bytes);
+    TAVREADER damaged = 0;
+    ASSERT_EQ(TavReaderOpen(file.c_str(), &damaged), 0);
+    owned.hold(damaged);
+    EXPECT_EQ(TavReaderReadRange(damaged, 0, count, got.data(), got.size()), TAV_E_FILE);
+    TAV notLoaded = 0;
+    EXPECT_EQ(TavLoad(file.c_str(), &notLoaded), TAV_E_FILE);
+}

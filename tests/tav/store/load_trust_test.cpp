@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "support/list_file_bytes.hpp"
 #include "tav/frame/error_codes.hpp"
@@ -30,10 +31,24 @@ std::pair<int32_t, std::size_t> full_walk(const std::string& bytes) {
     }
 }
 
+// The open code and item places of a reader's index.
+std::pair<int32_t, std::vector<uint64_t>> index_of(const std::string& bytes, bool trusting) {
+    store::ListFileReader reader;
+    int32_t code = reader.open_bytes(bytes, trusting);
+    if (trusting)
+        code = reader.settle(code);
+    std::vector<uint64_t> places;
+    for (std::size_t i = 0; code == 0 && i < reader.item_count(); ++i)
+        places.push_back(reader.item_payload(i).position);
+    return {code, places};
+}
+
+// Both the load and a settled reader take items on trust.
 void expect_same_verdict(const std::string& bytes, const std::string& what) {
     const store::LoadResult result = store::load_list_bytes(bytes);
     const std::size_t items = result.code == 0 ? Objects::AsList(*result.list).DataCount() : 0;
     EXPECT_EQ(std::pair(result.code, items), full_walk(bytes)) << what;
+    EXPECT_EQ(index_of(bytes, true), index_of(bytes, false)) << what;
 }
 
 } // namespace
