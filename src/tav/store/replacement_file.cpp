@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,6 +101,38 @@ ReplacementFile::ReplacementFile(const std::string& target) : target_(target) {
     open_error();
 }
 
+namespace {
+
+// The file a commit replaces, held open across the rename. Its pages and
+// blocks are freed when its last descriptor closes, which for a large file
+// takes tens of milliseconds; a thread of its own closes it, so that the
+// store returns as soon as the new file is in place.
+class ReplacedFile {
+public:
+    explicit ReplacedFile(const std::string& path) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kLarge)
+            fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }
+    ~ReplacedFile() {
+        if (fd_ < 0)
+            return;
+        try {
+            std::thread([fd = fd_] { ::close(fd); }).detach();
+        } catch (...) {
+            ::close(fd_);
+        }
+    }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+private:
+    static constexpr off_t kLarge = off_t{8} << 20;
+    int fd_ = -1;
+};
+
+} // namespace
+
 ReplacementFile::~ReplacementFile() {
     if (fd_ >= 0)
         close_fd(fd_);
@@ -127,6 +160,7 @@ void ReplacementFile::commit() {
     fd_ = -1;
     if (!close_fd(fd))
         write_error();
+    const ReplacedFile replaced(target_);
     if (file_calls().rename(written_.c_str(), target_.c_str()) != 0)
         write_error();
     committed_ = true;
