@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "handle_codec.hpp"
 #include "packed_blocks.hpp"
@@ -149,6 +151,15 @@ void CHandleTable::Release(ZTHANDLE h) noexcept {
     Destroy(h, object, storage);
 }
 
+namespace {
+
+// While a run of objects is disposed on this thread, the link references
+// their disposal drops (an item's link to its label) wait here, to be
+// dropped under the lock the run takes at its end. Null otherwise.
+thread_local std::vector<ZTHANDLE>* deferred_links = nullptr;
+
+} // namespace
+
 void CHandleTable::ReleaseRun(const ZTHANDLE* handles, uint64_t count) noexcept {
     if (handles == nullptr)
         return;
@@ -158,8 +169,10 @@ void CHandleTable::ReleaseRun(const ZTHANDLE* handles, uint64_t count) noexcept 
         void* storage;
     };
     std::vector<Doomed> doomed;
+    std::vector<ZTHANDLE> links;
     try {
         doomed.reserve(count);
+        links.reserve(count);
     } catch (...) {
         // No room to keep them: one at a time.
         for (uint64_t i = 0; i < count; ++i)
@@ -176,9 +189,13 @@ void CHandleTable::ReleaseRun(const ZTHANDLE* handles, uint64_t count) noexcept 
             doomed.push_back({handles[i], slot->object, slot->storage});
         }
     }
+    std::vector<ZTHANDLE>* const outer = std::exchange(deferred_links, &links);
     for (const Doomed& d : doomed)
         Dispose(d.object, d.storage);
+    deferred_links = outer;
     std::lock_guard lock(mutex_);
+    for (ZTHANDLE h : links)
+        DropLink(h);
     for (const Doomed& d : doomed)
         Closed(d.h);
 }
@@ -228,6 +245,10 @@ void CHandleTable::AddLinkRefs(const ZTHANDLE* handles, uint64_t count) noexcept
 }
 
 void CHandleTable::ReleaseLinkRef(ZTHANDLE h) noexcept {
+    if (deferred_links != nullptr && deferred_links->size() < deferred_links->capacity()) {
+        deferred_links->push_back(h);
+        return;
+    }
     std::lock_guard lock(mutex_);
     DropLink(h);
 }
