@@ -274,19 +274,7 @@ int32_t TavAddItems(TAV list, const void* buffer, uint64_t bufferSize, int64_t c
         }
         std::vector<SharedHandle<ITavData>> items = make_items(static_cast<const uint8_t*>(buffer), count, f);
 
-        const std::size_t before = target.DataCount();
-        const SYSTEMTIME created = target.CreationTime(), modified = target.ModificationTime();
-        try {
-            for (std::size_t i = 0; i < items.size(); ++i)
-                target.AddMadeItem(std::move(items[i]), *itemLabels[i]);
-        } catch (...) {
-            // All or nothing: the items added so far go again, and the list
-            // keeps its times.
-            while (target.DataCount() > before)
-                target.DeleteData(target.DataCount() - 1);
-            target.SetTimes(created, modified);
-            throw;
-        }
+        target.AddMadeItems(items, itemLabels);
         target.Touch();
     });
 }

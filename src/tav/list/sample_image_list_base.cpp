@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -167,20 +168,23 @@ bool CSampleImageListBase::AddItem(const ITavData& data, const ITavLabel& label)
     return true;
 }
 
-void CSampleImageListBase::AddMadeItem(SharedHandle<ITavData> item, const ITavLabel& label) {
-    // Everything that can fail happens before the list changes.
-    std::optional<std::size_t> match;
-    std::optional<std::size_t> insertAt; // set when a new label can be placed without sorting
-    bool newIsRegular = false;
+CSampleImageListBase::LabelPlace CSampleImageListBase::FindPlace(const ITavLabel& label) const {
+    LabelPlace place;
     if (auto placement = SearchOrdered(label)) {
         if (placement->found)
-            match = placement->index;
+            place.match = placement->index;
         else
-            insertAt = placement->index;
-        newIsRegular = placement->regular;
+            place.insertAt = placement->index;
+        place.newIsRegular = placement->regular;
     } else {
-        match = Walk(label);
+        place.match = Walk(label);
     }
+    return place;
+}
+
+void CSampleImageListBase::AddMadeItem(SharedHandle<ITavData> item, const ITavLabel& label) {
+    // Everything that can fail happens before the list changes.
+    const auto [match, insertAt, newIsRegular] = FindPlace(label);
 
     SharedHandle<ITavLabel> newLabel;
     std::vector<LabelEntry> sorted;
@@ -218,6 +222,92 @@ void CSampleImageListBase::AddMadeItem(SharedHandle<ITavData> item, const ITavLa
 
     itemObject.SetLabelLink(std::move(labelLink));
     target.DataReferences().push_back(std::move(dataLink));
+}
+
+CSampleImageListBase::PlacedLabel CSampleImageListBase::PlaceLabel(const ITavLabel& label) {
+    const auto [match, insertAt, newIsRegular] = FindPlace(label);
+    if (match)
+        return {labels_[*match].label.get(), labels_[*match].label.handle(), false};
+    SharedHandle<ITavLabel> newLabel = label.Clone();
+    const PlacedLabel placed{newLabel.get(), newLabel.handle(), true};
+    if (insertAt) {
+        labels_.insert(*insertAt, LabelEntry::of(std::move(newLabel)));
+        if (newIsRegular)
+            ++regular_count_;
+    } else {
+        std::size_t sortedRegular = 0;
+        std::vector<LabelEntry> sorted = Sorted(std::move(newLabel), sortedRegular);
+        labels_.assign(std::move(sorted));
+        ordered_ = true;
+        regular_count_ = sortedRegular;
+    }
+    return placed;
+}
+
+void CSampleImageListBase::AddMadeItems(std::vector<SharedHandle<ITavData>>& items,
+                                        const std::vector<const ITavLabel*>& labels) {
+    const std::size_t count = items.size();
+    // Each label object is placed once, in order of first use; one that
+    // does not equal itself is placed for every row, as each would get a
+    // label of its own when added alone.
+    std::unordered_map<const ITavLabel*, uint32_t> distinct;
+    std::vector<uint32_t> labelOf(count);
+    std::vector<const ITavLabel*> byIndex;
+    std::vector<std::size_t> uses;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto [at, added] = distinct.try_emplace(labels[i], static_cast<uint32_t>(byIndex.size()));
+        if (added || !is_regular(*labels[i])) {
+            at->second = static_cast<uint32_t>(byIndex.size());
+            byIndex.push_back(labels[i]);
+            uses.push_back(0);
+        }
+        ++uses[at->second];
+        labelOf[i] = at->second;
+    }
+
+    std::vector<PlacedLabel> placed;
+    std::vector<ZTHANDLE> itemHandles(count);
+    std::vector<ITavData*> itemObjects(count);
+    BlockSequence<SharedHandle<ITavData>> tail;
+    try {
+        placed.reserve(byIndex.size());
+        for (std::size_t k = 0; k < byIndex.size(); ++k) {
+            placed.push_back(PlaceLabel(*byIndex[k]));
+            std::vector<LinkHandle<ITavData>>& references = placed.back().label->DataReferences();
+            references.reserve(references.size() + uses[k]);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            itemHandles[i] = items[i].handle();
+            itemObjects[i] = items[i].get();
+            tail.push_back(std::move(items[i]));
+        }
+        data_.splice_back(std::move(tail));
+    } catch (...) {
+        // The labels this call added go again; they have no items yet.
+        for (const PlacedLabel& p : placed)
+            if (p.added)
+                if (auto at = LocateOwnLabel(*p.label))
+                    RemoveLabelAt(*at);
+        throw;
+    }
+    items.clear();
+
+    // Nothing below allocates: the links are taken a run at a time and
+    // adopted by their holders.
+    constexpr std::size_t kRun = 256;
+    ZTHANDLE labelRun[kRun];
+    for (std::size_t first = 0; first < count; first += kRun) {
+        const std::size_t n = std::min(kRun, count - first);
+        for (std::size_t k = 0; k < n; ++k)
+            labelRun[k] = placed[labelOf[first + k]].handle;
+        ZtAddLinkRefs(labelRun, n);
+        ZtAddLinkRefs(itemHandles.data() + first, n);
+        for (std::size_t k = 0; k < n; ++k) {
+            itemObjects[first + k]->SetLabelLink(LinkHandle<ITavLabel>::adopt(labelRun[k]));
+            placed[labelOf[first + k]].label->DataReferences().push_back(
+                LinkHandle<ITavData>::adopt(itemHandles[first + k]));
+        }
+    }
 }
 
 std::optional<std::size_t> CSampleImageListBase::LocateOwnLabel(const ITavLabel& label) const {

@@ -79,6 +79,10 @@ public:
     // clone of it, but without touching the list. The caller has checked
     // that both fit the list's types.
     void AddMadeItem(SharedHandle<ITavData> item, const ITavLabel& label);
+    // The same for items[i] with *labels[i], for each i in turn, with the
+    // links taken in runs; items is left empty. All or nothing: a failure
+    // leaves the list's items and labels as they were.
+    void AddMadeItems(std::vector<SharedHandle<ITavData>>& items, const std::vector<const ITavLabel*>& labels);
     // Removes data item index (below DataCount()), and its label if that was
     // the label's last item.
     void DeleteData(std::size_t index);
@@ -116,6 +120,23 @@ private:
     };
     // Binary search, valid only while ordered_; none when the walk must decide.
     std::optional<Placement> SearchOrdered(const ITavLabel& label) const;
+    // Where label goes: the index of an equal label of the list (match), or
+    // where a new one is inserted without sorting (insertAt), or neither
+    // (the labels must be sorted again).
+    struct LabelPlace {
+        std::optional<std::size_t> match;
+        std::optional<std::size_t> insertAt;
+        bool newIsRegular = false;
+    };
+    LabelPlace FindPlace(const ITavLabel& label) const;
+    // The list's label equal to label, or a clone of it put in its place
+    // (added is then set).
+    struct PlacedLabel {
+        ITavLabel* label;
+        ZTHANDLE handle;
+        bool added;
+    };
+    PlacedLabel PlaceLabel(const ITavLabel& label);
     std::optional<std::size_t> Walk(const ITavLabel& label) const;
     // The labels with extra added, in the list's order, with fresh keys;
     // sets regularCount.

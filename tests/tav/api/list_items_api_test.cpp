@@ -1,6 +1,7 @@
 // TavAddItems gives the list a loop of TavAddItem gives, TavListReadItems and
 // TavListGetItemLabels what the reader gives, and a refused call changes nothing.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -84,6 +85,29 @@ TEST(TavListItems, AddItemsMakesTheListALoopOfAddItemMakesAndReadsBackAsTheReade
             EXPECT_EQ(fromList, fromReader);
         }
     }
+}
+
+// A label that does not equal itself (NaN) gets a label of its own for each
+// row, as when the rows are added one by one; equal labels of different
+// handles share one.
+TEST(TavListItems, AddItemsPlacesLabelsAsALoopOfAddItemDoes) {
+    const float nan = NAN, one = 1, two = 2, values[] = {1, 2, 3, 4, 5, 6};
+    Owned owned;
+    const TAVLABEL n = owned.hold(TavCreateVectorLabel(&nan, 1)), a = owned.hold(TavCreateVectorLabel(&two, 1)),
+                   b = owned.hold(TavCreateVectorLabel(&one, 1)), b2 = owned.hold(TavCreateVectorLabel(&one, 1));
+    const TAVLABEL labels[] = {n, a, n, b, b2, a};
+    const TestList loop(TavCreateDataTypeFloatVector(1), TavCreateLabelTypeFloatVector(1)),
+        bulk(TavCreateDataTypeFloatVector(1), TavCreateLabelTypeFloatVector(1));
+    for (int i = 0; i < 6; ++i) {
+        const TAVDATA data = TavCreateVectorData(&values[i], 1);
+        ASSERT_EQ(TavAddItem(loop.list, data, labels[i]), 0);
+        ZtRelease(data);
+    }
+    ASSERT_EQ(TavAddItems(bulk.list, values, sizeof values, 6, labels), 0);
+    TempDir dir;
+    const std::string file = dir.file("labels.tav");
+    EXPECT_EQ(without_times(stored_bytes(bulk.list, file)), without_times(stored_bytes(loop.list, file)));
+    EXPECT_EQ(TavGetNumLabelEntries(bulk.list), 4);
 }
 
 TEST(TavListItems, RefusedCallsChangeNothing) {
