@@ -1,8 +1,5 @@
 #include <atomic>
-#include <algorithm>
 #include <functional>
-#include <mutex>
-#include <string>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -13,7 +10,6 @@
 
 #include "support/reports.hpp"
 #include "tav/frame/call_frame.hpp"
-#include "tav/frame/two_halves.hpp"
 #include "tav/frame/interfaces.hpp"
 #include "tav/frame/make_object.hpp"
 
@@ -142,39 +138,4 @@ TEST(UniqueNumbers, NeverRepeatAcrossThreads) {
     EXPECT_EQ(std::set<uint64_t>(drawn.begin(), drawn.end()).size(), drawn.size());
     auto a = make_object<TestData>();
     EXPECT_NE(a->UniqueNumber(), a->Clone()->UniqueNumber());
-}
-
-// Large work goes to two threads that cover every item once, small work to
-// the caller's; a failure of either half reaches the caller, the first
-// half's before the second's.
-TEST(TwoHalves, CoverEveryItemOnceAndPassFailuresOn) {
-    using Korvu2::TAV::in_two_halves;
-    for (const uint64_t bytes : {Korvu2::TAV::kBytesForTwoThreads - 1, Korvu2::TAV::kBytesForTwoThreads}) {
-        std::vector<std::atomic<int>> seen(1001);
-        std::set<std::thread::id> threads;
-        std::mutex mutex;
-        in_two_halves(seen.size(), bytes, [&](std::size_t first, std::size_t n) {
-            for (std::size_t i = first; i < first + n; ++i)
-                ++seen[i];
-            std::lock_guard lock(mutex);
-            threads.insert(std::this_thread::get_id());
-        });
-        EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](const auto& s) { return s == 1; }));
-        EXPECT_EQ(threads.size(), bytes < Korvu2::TAV::kBytesForTwoThreads ? 1u : 2u);
-    }
-    auto failing_at = [](std::set<std::size_t> at) {
-        return [at](std::size_t first, std::size_t n) {
-            for (std::size_t i : at)
-                if (i >= first && i < first + n)
-                    throw std::runtime_error(std::to_string(i));
-        };
-    };
-    for (const auto& [at, raised] : {std::pair{std::set<std::size_t>{900}, "900"}, {{10, 900}, "10"}}) {
-        try {
-            in_two_halves(1000, Korvu2::TAV::kBytesForTwoThreads, failing_at(at));
-            ADD_FAILURE() << "no failure";
-        } catch (const std::runtime_error& e) {
-            EXPECT_STREQ(e.what(), raised);
-        }
-    }
 }
