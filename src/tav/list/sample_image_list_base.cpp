@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <cstdint>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -250,19 +251,23 @@ void CSampleImageListBase::AddMadeItems(std::vector<SharedHandle<ITavData>>& ite
     // Each label object is placed once, in order of first use; one that
     // does not equal itself is placed for every row, as each would get a
     // label of its own when added alone.
+    constexpr uint32_t kEveryRow = UINT32_MAX;
     std::unordered_map<const ITavLabel*, uint32_t> distinct;
     std::vector<uint32_t> labelOf(count);
     std::vector<const ITavLabel*> byIndex;
     std::vector<std::size_t> uses;
     for (std::size_t i = 0; i < count; ++i) {
-        auto [at, added] = distinct.try_emplace(labels[i], static_cast<uint32_t>(byIndex.size()));
-        if (added || !is_regular(*labels[i])) {
-            at->second = static_cast<uint32_t>(byIndex.size());
+        auto [at, added] = distinct.try_emplace(labels[i], kEveryRow);
+        uint32_t k = at->second;
+        if (k == kEveryRow) {
+            k = static_cast<uint32_t>(byIndex.size());
             byIndex.push_back(labels[i]);
             uses.push_back(0);
+            if (added && is_regular(*labels[i]))
+                at->second = k;
         }
-        ++uses[at->second];
-        labelOf[i] = at->second;
+        ++uses[k];
+        labelOf[i] = k;
     }
 
     std::vector<PlacedLabel> placed;
