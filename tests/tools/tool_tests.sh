@@ -231,9 +231,7 @@ flock "$work/l.tav.lock" "$tav" set-comment "$work/l.tav" x --no-wait 2>"$err"
 (($? == 1)) && grep -q "another process" "$err" || fail "--no-wait on a held lock"
 
 # --- a list larger than the memory allowed: read in batches, never loaded ------
-# AddressSanitizer needs far more address space. grep reads all of ldd's
-# output: with -q it may stop early, and ldd's broken pipe fails the test.
-if ! ldd "$tav" | grep libasan >/dev/null; then
+if [ -z "${TAV_ADDRESS_CHECKS:-}" ]; then # AddressSanitizer needs far more address space
   mkdir -p "$work/huge/a" && for i in {1..15}; do ln "$img/circle/00.pgm" "$work/huge/a/$i.pgm"; done
   expect 0 create-from-dir "$work/huge" "$work/huge.tav" --size 1024x1024 --planes 4 --depth 16 # 126 MB
   limited() { (ulimit -v 61440 && exec "$tav" "$@") >"$out" 2>"$err"; }
