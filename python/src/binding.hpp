@@ -52,6 +52,20 @@ py::array new_items(const DataKind& kind, std::size_t count, bool stacked);
 // Copies one data object's values to out (item_shape, C order); the object
 // must fit kind.
 void read_data(TAVDATA data, const DataKind& kind, std::byte* out);
+// The mask of a list or a reader as an array like an item's, or None.
+// get_mask(handle) gives the mask's data handle, 0 when none is set.
+template <class Owner, class GetMask>
+py::object mask_array(const Owner& owner, GetMask get_mask) {
+    py::array values = new_items(owner.data(), 1, false);
+    auto* out = static_cast<std::byte*>(values.mutable_data());
+    const bool set = owner.read([&](auto handle) {
+        const TAVDATA mask = get_mask(handle);
+        if (mask)
+            read_data(mask, owner.data(), out);
+        return mask != 0;
+    });
+    return set ? py::object(std::move(values)) : py::object(py::none());
+}
 // A new data object from a NumPy array (images: (H, W) or (H, W, C) of a
 // pixel dtype; vectors: 1-D, converted to float32).
 Owned make_data(const py::handle& values, const DataKind& kind);

@@ -403,17 +403,7 @@ py::object get_time(const List& list, int32_t (*getter)(TAV, SYSTEMTIME*), const
     }));
 }
 
-py::object get_mask(const List& list) {
-    py::array values = new_items(list.data(), 1, false);
-    auto* out = static_cast<std::byte*>(values.mutable_data());
-    bool set = list.read([&](TAV handle) {
-        TAVDATA data = TavGetMaskData(handle); // 0 when none is set
-        if (data)
-            read_data(data, list.data(), out);
-        return data != 0;
-    });
-    return set ? py::object(std::move(values)) : py::object(py::none());
-}
+py::object get_mask(const List& list) { return mask_array(list, TavGetMaskData); }
 
 std::unique_ptr<List> open_list(const py::object& path, int32_t (*opener)(const char16_t*, TAV*), const char* name) {
     std::u16string text = path_text(path);

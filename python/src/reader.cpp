@@ -188,6 +188,13 @@ std::unique_ptr<Reader> open_reader(const py::object& path) {
     return std::make_unique<Reader>(std::move(handle), std::move(absolute));
 }
 
+// The stored creation and modification times.
+std::pair<SYSTEMTIME, SYSTEMTIME> stored_times(const Reader& r) {
+    SYSTEMTIME created{}, modified{};
+    r.read([&](TAVREADER h) { Reports().status(TavReaderGetTimes(h, &created, &modified), "TavReaderGetTimes"); });
+    return {created, modified};
+}
+
 } // namespace
 
 void bind_reader(py::module_& m) {
@@ -254,34 +261,14 @@ is sent to (a DataLoader worker) opens the file again.)");
             },
             "The list's comment.")
         .def_property_readonly(
-            "created",
-            [](const Reader& r) {
-                SYSTEMTIME created{}, modified{};
-                r.read([&](TAVREADER h) { Reports().status(TavReaderGetTimes(h, &created, &modified), "TavReaderGetTimes"); });
-                return time_of(created);
-            },
+            "created", [](const Reader& r) { return time_of(stored_times(r).first); },
             "Creation time, local, as a naive datetime.")
         .def_property_readonly(
-            "modified",
-            [](const Reader& r) {
-                SYSTEMTIME created{}, modified{};
-                r.read([&](TAVREADER h) { Reports().status(TavReaderGetTimes(h, &created, &modified), "TavReaderGetTimes"); });
-                return time_of(modified);
-            },
+            "modified", [](const Reader& r) { return time_of(stored_times(r).second); },
             "Time of the last change, local, as a naive datetime.")
         .def_property_readonly(
             "mask",
-            [](const Reader& r) -> py::object {
-                py::array values = new_items(r.data(), 1, false);
-                auto* out = static_cast<std::byte*>(values.mutable_data());
-                bool set = r.read([&](TAVREADER h) {
-                    TAVDATA mask = TavReaderGetMaskData(h); // 0 when none is set
-                    if (mask)
-                        read_data(mask, r.data(), out);
-                    return mask != 0;
-                });
-                return set ? py::object(std::move(values)) : py::object(py::none());
-            },
+            [](const Reader& r) { return mask_array(r, TavReaderGetMaskData); },
             "The mask data (an array like an item's data) or None.")
         .def_property_readonly("label_type", &Reader::labels, "\"string\" or a tav.VectorType.")
         .def_property_readonly("data_type", &Reader::data, "A tav.ImageType or a tav.VectorType.")

@@ -726,29 +726,15 @@ void ListFileReader::read_one(std::size_t index, uint8_t* out) const {
 // straight into the caller's buffer, the headers and the bytes between
 // payloads aside.
 void ListFileReader::read_run(std::size_t first, std::size_t count, uint8_t* out) const {
-    constexpr uint64_t kSmallItem = 16 * 1024, kBlock = 256 * 1024;
+    constexpr uint64_t kSmallItem = 16 * 1024;
     const uint64_t hs = form_.header_size, is = form_.item_size;
     const std::size_t last = first + count;
     if (form_.payload_size <= kSmallItem) {
-        // Each thread's own: a read of one item then allocates nothing.
-        thread_local std::vector<uint8_t> block;
-        for (std::size_t i = first; i < last;) {
-            const uint64_t start = items_[i].position;
-            std::size_t end = i + 1;
-            while (end < last && items_[end].position >= items_[end - 1].position + items_[end - 1].size &&
-                   items_[end].position + items_[end].size - start <= kBlock)
-                ++end;
-            const uint64_t length = items_[end - 1].position + items_[end - 1].size - start;
-            if (block.size() < length)
-                block.resize(std::max(length, kBlock));
-            source_.read_at(start, block.data(), length);
-            for (std::size_t k = i; k < end; ++k) {
-                const uint8_t* payload = block.data() + (items_[k].position - start);
-                check_item(payload, payload + hs);
-                std::memcpy(out + (k - first) * is, payload + hs, is);
-            }
-            i = end;
-        }
+        visit_payloads(first, count, [&](std::size_t k, const char* bytes, uint64_t) {
+            const auto* payload = reinterpret_cast<const uint8_t*>(bytes);
+            check_item(payload, payload + hs);
+            std::memcpy(out + (k - first) * is, payload + hs, is);
+        });
         return;
     }
     constexpr std::size_t kBatch = IOV_MAX / 3;

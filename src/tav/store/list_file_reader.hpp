@@ -11,6 +11,7 @@
 // Reads do not change the reader: several threads may read at once.
 #include <sys/uio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -250,7 +251,9 @@ void ListFileReader::visit_runs(const ByteSource& source, const Items& items, st
                                 std::size_t count, Visit visit, uint64_t header_key) {
     constexpr uint64_t kBlock = 1u << 18;
     const uint64_t header = header_key != 0 ? 32 : 0;
-    std::vector<char> block;
+    // Each thread's own, so that a read of one item allocates nothing; visit
+    // must not read through a reader again.
+    thread_local std::vector<char> block;
     const std::size_t last = first + count;
     while (first < last) {
         const uint64_t start = items[first].position - header;
@@ -260,7 +263,7 @@ void ListFileReader::visit_runs(const ByteSource& source, const Items& items, st
             ++end;
         const uint64_t length = items[end - 1].position + items[end - 1].size - start;
         if (block.size() < length)
-            block.resize(length);
+            block.resize(std::max(length, kBlock));
         source.read_at(start, block.data(), length);
         for (std::size_t i = first; i < end; ++i) {
             const char* payload = block.data() + (items[i].position - start);
