@@ -730,11 +730,14 @@ void ListFileReader::read_run(std::size_t first, std::size_t count, uint8_t* out
     const uint64_t hs = form_.header_size, is = form_.item_size;
     const std::size_t last = first + count;
     if (form_.payload_size <= kSmallItem) {
-        visit_payloads(first, count, [&](std::size_t k, const char* bytes, uint64_t) {
+        // Each thread's own: a read of one item then allocates nothing.
+        thread_local std::vector<char> block;
+        auto copy_out = [&](std::size_t k, const char* bytes, uint64_t) {
             const auto* payload = reinterpret_cast<const uint8_t*>(bytes);
             check_item(payload, payload + hs);
             std::memcpy(out + (k - first) * is, payload + hs, is);
-        });
+        };
+        visit_runs(source_, items_, first, count, copy_out, trusted_key_, &block);
         return;
     }
     constexpr std::size_t kBatch = IOV_MAX / 3;

@@ -215,9 +215,12 @@ private:
     // payloads are still in the processor's cache when they are visited.
     // With a header key (items taken on trust) each payload's chunk header
     // is read with it and must be that type, no name and the payload's size.
+    // The runs are read into scratch when given (kept for the next call),
+    // else into a block of the call's own.
     template <class Visit>
     static void visit_runs(const ByteSource& source, const Items& items, std::size_t first,
-                           std::size_t count, Visit visit, uint64_t header_key = 0);
+                           std::size_t count, Visit visit, uint64_t header_key = 0,
+                           std::vector<char>* scratch = nullptr);
     static void check_header(const char* header, uint64_t key, uint64_t size);
 
     class Walk;
@@ -248,12 +251,12 @@ private:
 
 template <class Visit>
 void ListFileReader::visit_runs(const ByteSource& source, const Items& items, std::size_t first,
-                                std::size_t count, Visit visit, uint64_t header_key) {
+                                std::size_t count, Visit visit, uint64_t header_key,
+                                std::vector<char>* scratch) {
     constexpr uint64_t kBlock = 1u << 18;
     const uint64_t header = header_key != 0 ? 32 : 0;
-    // Each thread's own, so that a read of one item allocates nothing; visit
-    // must not read through a reader again.
-    thread_local std::vector<char> block;
+    std::vector<char> own;
+    std::vector<char>& block = scratch != nullptr ? *scratch : own;
     const std::size_t last = first + count;
     while (first < last) {
         const uint64_t start = items[first].position - header;
@@ -263,7 +266,7 @@ void ListFileReader::visit_runs(const ByteSource& source, const Items& items, st
             ++end;
         const uint64_t length = items[end - 1].position + items[end - 1].size - start;
         if (block.size() < length)
-            block.resize(std::max(length, kBlock));
+            block.resize(scratch != nullptr ? std::max(length, kBlock) : length);
         source.read_at(start, block.data(), length);
         for (std::size_t i = first; i < end; ++i) {
             const char* payload = block.data() + (items[i].position - start);
