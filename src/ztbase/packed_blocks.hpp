@@ -52,6 +52,14 @@ inline uint8_t* map_huge_block(size_t bytes) noexcept {
     return block;
 }
 
+// Whether the process runs under a limit on its address space. There a new
+// thread may find no room for its thread-local data, which the system
+// treats as fatal, and memory kept for later takes room others need.
+inline bool address_space_limited() noexcept {
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY;
+}
+
 // Blocks whose pieces are all gone wait here for the next load, so that a
 // list loaded again after one was released reuses memory already paged in
 // instead of having the system clear fresh pages (the larger part of a load's
@@ -82,6 +90,9 @@ public:
     void give_back(uint8_t* block) noexcept {
         {
             std::lock_guard lock(mutex_);
+            // Waiting blocks stay mapped, so under a limit on the address
+            // space they would take the room that later allocations (a failed
+            // load's report, a new thread's thread-local data) need.
             if (free_.size() < max_free_ && !address_space_limited()) {
                 try {
                     free_.push_back(block);
@@ -95,14 +106,6 @@ public:
     }
 
 private:
-    // Waiting blocks stay mapped, so under a limit on the address space they
-    // would take the room that later allocations (a failed load's report, a
-    // new thread's thread-local data) need: then every block goes back.
-    static bool address_space_limited() noexcept {
-        rlimit limit{};
-        return ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY;
-    }
-
     // At most a quarter of the machine's memory waits in the pool.
     block_pool() {
         const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);

@@ -7,6 +7,8 @@
 #include <exception>
 #include <thread>
 
+#include "ztbase/packed_blocks.hpp"
+
 namespace Korvu2::TAV {
 
 // Below this many bytes a thread costs more than it saves.
@@ -15,11 +17,13 @@ constexpr uint64_t kBytesForTwoThreads = uint64_t{16} << 20;
 // Calls work(first, count) over items 0 .. count - 1: with `bytes` (what the
 // work moves) of kBytesForTwoThreads or more, the first half on the calling
 // thread and the second on a helper thread; otherwise, or when no thread can
-// be had, all on the calling thread. A failure of the first half is raised
-// before one of the second.
+// be had, all on the calling thread. Under a limit on the address space no
+// thread is started: one that found no room for its thread-local data would
+// end the process. A failure of the first half is raised before one of the
+// second.
 template <class Work>
 void in_two_halves(std::size_t count, uint64_t bytes, Work work) {
-    if (bytes < kBytesForTwoThreads || count < 2) {
+    if (bytes < kBytesForTwoThreads || count < 2 || ZTK::detail::address_space_limited()) {
         work(std::size_t{0}, count);
         return;
     }
