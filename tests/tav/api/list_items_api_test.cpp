@@ -87,9 +87,8 @@ TEST(TavListItems, AddItemsMakesTheListALoopOfAddItemMakesAndReadsBackAsTheReade
     }
 }
 
-// A label that does not equal itself (NaN) gets a label of its own for each
-// row, as when the rows are added one by one; equal labels of different
-// handles share one.
+// A label not equal to itself (NaN) gets a label of its own for each row, as
+// when added one by one; equal labels of different handles share one.
 TEST(TavListItems, AddItemsPlacesLabelsAsALoopOfAddItemDoes) {
     const float nan = NAN, one = 1, two = 2, values[] = {1, 2, 3, 4, 5, 6};
     Owned owned;
@@ -137,9 +136,8 @@ TEST(TavListItems, RefusedCallsChangeNothing) {
     EXPECT_EQ(std::memcmp(read, pixels[0], sizeof read), 0);
 }
 
-// From 16 MiB on, items are made, read and loaded on two threads: every row
-// comes back in its place, and a damaged item in the second half still fails
-// both a read of all items and the load.
+// From 16 MiB on, items are made, read and loaded on two threads: every row comes
+// back in place, and a damaged item in the second half fails the read and the load.
 TEST(TavListItems, LargeListsKeepEveryRowInPlaceOnTwoThreads) {
     constexpr int32_t side = 64;
     constexpr int64_t count = 4200; // 17 MB of pixels
